@@ -1,0 +1,33 @@
+#include "kinetrope/registry.hpp"
+
+namespace kinetrope {
+
+const PatternEntry* find_pattern(std::span<const PatternEntry> entries,
+                                 std::span<const std::uint64_t> name_order,
+                                 std::string_view name) noexcept {
+    // Lower bound: the first index position whose name is not less than
+    // `name`. string_view ordering compares bytes as unsigned and puts a
+    // proper prefix first, which is the order the index is sorted in.
+    std::size_t first = 0;
+    std::size_t count = name_order.size();
+    while (count > 0) {
+        const std::size_t half = count / 2;
+        if (entries[name_order[first + half]].name < name) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    if (first == name_order.size()) {
+        return nullptr;
+    }
+    const PatternEntry& candidate = entries[name_order[first]];
+    return candidate.name == name ? &candidate : nullptr;
+}
+
+const PatternEntry* find_pattern(std::string_view name) noexcept {
+    return find_pattern(pattern_entries(), pattern_name_order(), name);
+}
+
+}  // namespace kinetrope
