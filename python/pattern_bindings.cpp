@@ -79,6 +79,30 @@ bool load_sample_table(py::handle source, bool convert, std::vector<Offset3>& ro
     return true;
 }
 
+// The patterns handed to a library, as borrowed pointers (None arrives as a
+// null pointer) together with the sequence that owns them. A generator or
+// map is drained into a temporary tuple, which may hold the only references
+// to its patterns; keeping that tuple here keeps every pointed-to pattern
+// alive until the library has copied it.
+struct PatternSequence {
+    py::object owner;
+    std::vector<const SampledPattern*> patterns;
+};
+
+bool load_pattern_sequence(py::handle source, bool convert, PatternSequence& sequence) {
+    py::object items = as_sequence(source, convert);
+    if (!items) {
+        return false;
+    }
+    py::detail::make_caster<std::vector<const SampledPattern*>> elements;
+    if (!elements.load(items, convert)) {
+        return false;
+    }
+    sequence.patterns = py::detail::cast_op<std::vector<const SampledPattern*>&&>(std::move(elements));
+    sequence.owner = std::move(items);
+    return true;
+}
+
 }  // namespace kinetrope::python
 
 namespace pybind11::detail {
@@ -94,6 +118,17 @@ struct type_caster<kinetrope::python::SampleTable> {
     }
 };
 
+// Shown in signatures exactly as a list of SampledPattern would be.
+template <>
+struct type_caster<kinetrope::python::PatternSequence> {
+    using patterns_caster = make_caster<std::vector<const kinetrope::SampledPattern*>>;
+    PYBIND11_TYPE_CASTER(kinetrope::python::PatternSequence, patterns_caster::name);
+
+    bool load(handle source, bool convert) {
+        return kinetrope::python::load_pattern_sequence(source, convert, value);
+    }
+};
+
 }  // namespace pybind11::detail
 
 namespace kinetrope::python {
@@ -103,16 +138,15 @@ SampledPattern make_pattern(std::string name, std::string description, SampleTab
     return SampledPattern(std::move(name), std::move(description), std::move(samples.rows));
 }
 
-// The library keeps copies, so the Python pattern objects stay whole. The
-// elements arrive as pointers because that is how None gets through the
-// conversion (as a null pointer). A None has no pattern to copy and fails
-// the call with a RuntimeError without a message, the outcome of a failed
-// reference cast. pybind11::reference_cast_error itself cannot carry it: the
-// dispatcher catches that one and reports a TypeError instead.
-PatternLibrary make_library(const std::vector<const SampledPattern*>& patterns) {
+// The library keeps copies, so the Python pattern objects stay whole. A
+// None element has no pattern to copy and fails the call with a
+// RuntimeError without a message, the outcome of a failed reference cast.
+// pybind11::reference_cast_error itself cannot carry it: the dispatcher
+// catches that one and reports a TypeError instead.
+PatternLibrary make_library(const PatternSequence& sequence) {
     std::vector<SampledPattern> copies;
-    copies.reserve(patterns.size());
-    for (const SampledPattern* pattern : patterns) {
+    copies.reserve(sequence.patterns.size());
+    for (const SampledPattern* pattern : sequence.patterns) {
         if (pattern == nullptr) {
             throw std::runtime_error("");
         }
