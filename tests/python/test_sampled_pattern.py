@@ -116,6 +116,15 @@ def test_generator_is_drained_even_when_a_row_is_refused():
     assert next(source, "exhausted") == "exhausted"
 
 
+def test_error_raised_while_draining_a_generator_surfaces_unchanged():
+    def rows():
+        yield (0.0, 0.0, 0.0)
+        raise KeyError("from the caller")
+
+    with pytest.raises(KeyError, match="from the caller"):
+        SampledPattern("p", "", rows())
+
+
 @pytest.mark.parametrize(
     "coordinate, expected",
     [
