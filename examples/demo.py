@@ -28,7 +28,7 @@ def main() -> None:
     parser.add_argument("--bars", type=int, default=2)
     args = parser.parse_args()
 
-    motions = ["bounce", "sway", "circle", "single_paradiddle"]
+    motions = ["bounce", "sway", "circle", "step_touch"]
     rows = {row["name"]: row for row in kinetrope.catalogue()}
     print(f"kinetrope: {len(rows)} built-in motions, {kinetrope.PIPS_PER_BEAT} pips per beat")
     for name in motions:

@@ -1,24 +1,19 @@
-// Counts the calls of the global operator new made by the current thread,
-// so that a test can show a code path allocates nothing. The counting
-// operator new and delete replace the standard ones in the whole test
-// binary (allocation_counter.cpp).
+// Counts every global operator new in the test binary, so a test can prove
+// that a lookup path allocates nothing.
 #pragma once
 
 #include <cstddef>
-#include <utility>
 
-namespace kinetrope_test {
+namespace kinetrope::testing {
 
-// Global operator new calls (every form: single, array, aligned, nothrow)
-// made by this thread so far.
-std::size_t allocations_so_far() noexcept;
+std::size_t allocation_count() noexcept;
 
-// How many global operator new calls `action()` makes on this thread.
-template <class Action>
-std::size_t count_allocations(Action&& action) {
-    const std::size_t before = allocations_so_far();
-    std::forward<Action>(action)();
-    return allocations_so_far() - before;
+// Number of allocations made while running `body`.
+template <typename Body>
+std::size_t allocations_during(Body&& body) {
+    const std::size_t before = allocation_count();
+    body();
+    return allocation_count() - before;
 }
 
-}  // namespace kinetrope_test
+}  // namespace kinetrope::testing

@@ -277,7 +277,7 @@ TEST(LibraryAllocation, SampleAllocatesNothing) {
     const std::string_view builtin = kinetrope::catalogue().back().name;
 
     double total = 0.0;
-    const std::size_t allocations = kinetrope_test::count_allocations([&] {
+    const std::size_t allocations = kinetrope::testing::allocations_during([&] {
         for (int pip = -100; pip < 100; ++pip) {
             total += library.sample("last_of_many", pip).x;
             total += library.sample("p0", pip).x;
@@ -289,7 +289,7 @@ TEST(LibraryAllocation, SampleAllocatesNothing) {
     EXPECT_NE(total, 0.0);
 
     // The counter does see allocations: an unknown name builds its message.
-    const std::size_t failing = kinetrope_test::count_allocations([&] {
+    const std::size_t failing = kinetrope::testing::allocations_during([&] {
         EXPECT_THROW(library.sample("a_name_that_no_pattern_or_builtin_has", 0), std::invalid_argument);
     });
     EXPECT_GT(failing, 0u);

@@ -215,7 +215,7 @@ TEST(PatternMove, AssignmentMovesAndRestores) {
 TEST(PatternAllocation, SampleAndInfoAllocateNothing) {
     const SampledPattern pattern("p", "a description longer than a small string", four_samples);
     Offset3 total{0.0, 0.0, 0.0};
-    const std::size_t allocations = kinetrope_test::count_allocations([&] {
+    const std::size_t allocations = kinetrope::testing::allocations_during([&] {
         for (int pip = -1000; pip < 1000; ++pip) {
             const Offset3 offset = pattern.sample(pip);
             total.x += offset.x + static_cast<double>(pattern.info().period_pips);

@@ -14,6 +14,8 @@ struct WrapCase {
     int expected;
 };
 
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << "wrap_pip(" << c.pip << ", " << c.period << ")"; }
+
 class WrapPip : public ::testing::TestWithParam<WrapCase> {};
 
 TEST_P(WrapPip, FoldsIntoLoop) {
