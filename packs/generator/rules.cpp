@@ -36,9 +36,6 @@ Rule sampled_x(std::vector<double> values) {
 
 int euclid_step(int m, int n, int k) noexcept { return (m * n + k - 1) / k; }
 
-}  // namespace kinetrope::packgen
-
-namespace kinetrope::packgen {
 
 namespace {
 

@@ -28,9 +28,6 @@ Rule sampled_x(std::vector<double> values);
 // when k onsets are spread evenly over n steps.
 int euclid_step(int m, int n, int k) noexcept;
 
-}  // namespace kinetrope::packgen
-
-namespace kinetrope::packgen {
 
 // Closed range one axis of a pattern must stay within.
 struct AxisRange {

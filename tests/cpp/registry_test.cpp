@@ -66,74 +66,73 @@ bool has_at_most_12_decimals(double v) {
 
 double axis(const Offset3& o, int a) { return a == 0 ? o.x : a == 1 ? o.y : o.z; }
 
-class RegistryEntry : public ::testing::TestWithParam<std::size_t> {
-protected:
-    const PatternEntry& entry() const { return kinetrope::pattern_entries()[GetParam()]; }
-};
-
-TEST_P(RegistryEntry, CatalogueFieldsAreWellFormed) {
-    const PatternEntry& e = entry();
-    EXPECT_TRUE(is_pattern_name(e.name)) << e.name;
-    EXPECT_GE(e.description.size(), 43u);
-    EXPECT_LE(e.description.size(), 235u);
-    EXPECT_TRUE(is_description_text(e.description)) << e.description;
-    EXPECT_EQ(e.period_pips % 32, 0);
-    EXPECT_GE(e.period_pips, 160);
-    EXPECT_LE(e.period_pips, 1024);
-    EXPECT_GE(e.dimensions, 1);
-    EXPECT_LE(e.dimensions, 3);
-}
-
-TEST_P(RegistryEntry, SamplerWrapsAtItsPeriod) {
-    const PatternEntry& e = entry();
-    const int period = e.period_pips;
-    EXPECT_TRUE(same_bits(e.sampler(period), e.sampler(0)));
-    EXPECT_TRUE(same_bits(e.sampler(-1), e.sampler(period - 1)));
-    EXPECT_TRUE(same_bits(e.sampler(-period), e.sampler(0)));
-    for (int pip = 0; pip < period; ++pip) {
-        ASSERT_TRUE(same_bits(e.sampler(pip + 3 * period), e.sampler(pip))) << pip;
+// Each check runs over every entry and names the entry in its failures, so
+// one test covers a whole pack however many patterns it holds.
+TEST(RegistryEntries, CatalogueFieldsAreWellFormed) {
+    for (const PatternEntry& e : kinetrope::pattern_entries()) {
+        EXPECT_TRUE(is_pattern_name(e.name)) << e.name;
+        EXPECT_GE(e.description.size(), 43u) << e.name;
+        EXPECT_LE(e.description.size(), 235u) << e.name;
+        EXPECT_TRUE(is_description_text(e.description)) << e.name;
+        EXPECT_EQ(e.period_pips % 32, 0) << e.name;
+        EXPECT_GE(e.period_pips, 160) << e.name;
+        EXPECT_LE(e.period_pips, 1024) << e.name;
+        EXPECT_GE(e.dimensions, 1) << e.name;
+        EXPECT_LE(e.dimensions, 3) << e.name;
     }
 }
 
-TEST_P(RegistryEntry, EveryCoordinateKeepsTheTableFormat) {
-    const PatternEntry& e = entry();
-    for (int pip = 0; pip < e.period_pips; ++pip) {
-        const Offset3 o = e.sampler(pip);
-        for (int a = 0; a < 3; ++a) {
-            const double v = axis(o, a);
-            ASSERT_GE(v, -1.0) << "pip " << pip << " axis " << a;
-            ASSERT_LE(v, 1.0) << "pip " << pip << " axis " << a;
-            ASSERT_TRUE(has_at_most_12_decimals(v)) << "pip " << pip << " axis " << a;
-            if (a >= e.dimensions) {
-                ASSERT_EQ(v, 0.0) << "pip " << pip << " axis " << a;
-                ASSERT_FALSE(std::signbit(v)) << "pip " << pip << " axis " << a;
+TEST(RegistryEntries, SamplerWrapsAtItsPeriod) {
+    for (const PatternEntry& e : kinetrope::pattern_entries()) {
+        const int period = e.period_pips;
+        EXPECT_TRUE(same_bits(e.sampler(period), e.sampler(0))) << e.name;
+        EXPECT_TRUE(same_bits(e.sampler(-1), e.sampler(period - 1))) << e.name;
+        EXPECT_TRUE(same_bits(e.sampler(-period), e.sampler(0))) << e.name;
+        for (int pip = 0; pip < period; ++pip) {
+            ASSERT_TRUE(same_bits(e.sampler(pip + 3 * period), e.sampler(pip))) << e.name << " pip " << pip;
+        }
+    }
+}
+
+TEST(RegistryEntries, EveryCoordinateKeepsTheTableFormat) {
+    for (const PatternEntry& e : kinetrope::pattern_entries()) {
+        for (int pip = 0; pip < e.period_pips; ++pip) {
+            const Offset3 o = e.sampler(pip);
+            for (int a = 0; a < 3; ++a) {
+                const double v = axis(o, a);
+                ASSERT_GE(v, -1.0) << e.name << " pip " << pip << " axis " << a;
+                ASSERT_LE(v, 1.0) << e.name << " pip " << pip << " axis " << a;
+                ASSERT_TRUE(has_at_most_12_decimals(v)) << e.name << " pip " << pip << " axis " << a;
+                if (a >= e.dimensions) {
+                    ASSERT_EQ(v, 0.0) << e.name << " pip " << pip << " axis " << a;
+                    ASSERT_FALSE(std::signbit(v)) << e.name << " pip " << pip << " axis " << a;
+                }
             }
         }
     }
 }
 
-TEST_P(RegistryEntry, DispatcherReachesThisEntryByName) {
-    const PatternEntry& e = entry();
-    EXPECT_EQ(kinetrope::find_pattern(e.name), &e);
-    // A computed rudiment of the same name would shadow the pattern.
-    for (const int pip : {0, 1, e.period_pips / 3, -7}) {
-        EXPECT_TRUE(same_bits(kinetrope::sample(e.name, pip), e.sampler(pip))) << pip;
-    }
-}
-
-TEST_P(RegistryEntry, ProperPrefixesFindOnlyPatternsOfThatExactName) {
-    const PatternEntry& e = entry();
-    for (std::size_t length = 0; length < e.name.size(); ++length) {
-        const std::string_view prefix = e.name.substr(0, length);
-        const PatternEntry* found = kinetrope::find_pattern(prefix);
-        if (found != nullptr) {
-            EXPECT_EQ(found->name, prefix);
+TEST(RegistryEntries, DispatcherReachesEachEntryByName) {
+    for (const PatternEntry& e : kinetrope::pattern_entries()) {
+        EXPECT_EQ(kinetrope::find_pattern(e.name), &e) << e.name;
+        // A computed rudiment of the same name would shadow the pattern.
+        for (const int pip : {0, 1, e.period_pips / 3, -7}) {
+            EXPECT_TRUE(same_bits(kinetrope::sample(e.name, pip), e.sampler(pip))) << e.name << " pip " << pip;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllPatterns, RegistryEntry,
-                         ::testing::Range(std::size_t{0}, kinetrope::pattern_entries().size()));
+TEST(RegistryEntries, ProperPrefixesFindOnlyPatternsOfThatExactName) {
+    for (const PatternEntry& e : kinetrope::pattern_entries()) {
+        for (std::size_t length = 0; length < e.name.size(); ++length) {
+            const std::string_view prefix = e.name.substr(0, length);
+            const PatternEntry* found = kinetrope::find_pattern(prefix);
+            if (found != nullptr) {
+                EXPECT_EQ(found->name, prefix) << e.name;
+            }
+        }
+    }
+}
 
 TEST(Registry, NamesAreUniqueAndNoneIsAComputedRudiment) {
     const auto& rows = kinetrope::catalogue();
