@@ -1,0 +1,75 @@
+#include "grooves.hpp"
+
+#include <array>
+#include <cmath>
+#include <stdexcept>
+
+namespace kinetrope::packgen {
+
+namespace {
+
+using enum Instrument;
+
+// Excerpt A: a sparse two-bar funk figure, kick on one with a pushed kick
+// before beat three, backbeat snares laid back, ghost notes and eighth hats.
+constexpr std::array<Hit, 19> hits_a = {{
+    {1, kick, 0.97, 20},          {38, closed_hat, 0.35, 8},   {67, snare, 0.58, 18},
+    {103, ghost_snare, 0.65, 10}, {122, kick, 0.99, 20},      {158, closed_hat, 0.57, 8},
+    {178, kick, 0.96, 20},        {195, snare, 0.71, 18},      {226, ghost_snare, 0.54, 10},
+    {246, closed_hat, 0.53, 8},   {257, kick, 0.93, 20},       {291, closed_hat, 0.44, 8},
+    {322, snare, 0.67, 18},       {343, kick, 0.9, 20},      {370, ghost_snare, 0.57, 10},
+    {398, kick, 0.86, 20},        {451, snare, 0.81, 18},      {470, closed_hat, 0.43, 8},
+    {494, ghost_snare, 0.2, 10},
+}};
+
+// Excerpt B: a busier two-bar figure with open hats on the offbeats, hard
+// backbeats and ghost-note pickups into each snare.
+constexpr std::array<Hit, 20> hits_b = {{
+    {2, kick, 0.74, 20},          {46, closed_hat, 0.39, 8},   {66, snare, 1.0, 18},
+    {83, ghost_snare, 0.48, 10},  {110, kick, 0.72, 20},      {145, kick, 0.74, 20},
+    {163, open_hat, 0.42, 12},    {194, snare, 0.94, 18},      {206, ghost_snare, 0.37, 10},
+    {243, ghost_snare, 0.67, 10}, {257, kick, 0.72, 20},      {290, closed_hat, 0.63, 8},
+    {321, snare, 0.99, 18},       {350, kick, 0.74, 20},       {386, open_hat, 0.59, 12},
+    {414, kick, 0.47, 20},       {452, snare, 1.0, 18},      {466, ghost_snare, 0.36, 10},
+    {478, ghost_snare, 0.39, 10}, {497, closed_hat, 0.54, 8},
+}};
+
+// Direction of each instrument's gesture: kicks lift and lean back, snares
+// and their ghost notes push forward and down, closed hats dip, open hats
+// lift and lean back. The pack scales each axis into its stated range.
+Offset3 direction(Instrument instrument) {
+    switch (instrument) {
+        case kick:
+            return {-0.27, 0.92, 0.0};
+        case snare:
+            return {1.02, -0.72, 0.0};
+        case ghost_snare:
+            return {0.41, -0.34, 0.0};
+        case closed_hat:
+            return {-0.14, -0.45, 0.0};
+        case open_hat:
+            return {-0.49, 0.41, 0.0};
+    }
+    throw std::logic_error("unknown instrument");
+}
+
+constexpr double sixteenth = 16.0;
+constexpr double two_bars = 512.0;
+
+double quantised(double pip) { return std::fmod(std::round(pip / sixteenth) * sixteenth, two_bars); }
+
+}  // namespace
+
+std::span<const Hit> excerpt_a() noexcept { return hits_a; }
+std::span<const Hit> excerpt_b() noexcept { return hits_b; }
+
+std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid) {
+    std::vector<Bump> bumps;
+    bumps.reserve(hits.size());
+    for (const Hit& hit : hits) {
+        bumps.push_back({on_grid ? quantised(hit.pip) : hit.pip, hit.width, hit.level * direction(hit.instrument)});
+    }
+    return bumps;
+}
+
+}  // namespace kinetrope::packgen

@@ -1,0 +1,31 @@
+// Authored two-bar funk excerpts for the groove_ patterns: hit lists with
+// performed timing; the grid versions quantise the same hits to sixteenths.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "shapes.hpp"
+
+namespace kinetrope::packgen {
+
+enum class Instrument { kick, snare, ghost_snare, closed_hat, open_hat };
+
+// One drum hit: performed onset pip (within a 512-pip, two-bar loop), the
+// instrument, its level (0 to 1) and the half-width of its gesture in pips.
+struct Hit {
+    double pip;
+    Instrument instrument;
+    double level;
+    double width;
+};
+
+std::span<const Hit> excerpt_a() noexcept;
+std::span<const Hit> excerpt_b() noexcept;
+
+// Gestures of the hits: each instrument moves the point in its own
+// direction, scaled by the hit's level. With `on_grid` every onset moves
+// to the nearest multiple of 16 pips (a sixteenth note).
+std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid);
+
+}  // namespace kinetrope::packgen

@@ -1,0 +1,118 @@
+// Validation of a caller's pattern pack and name resolution over it.
+#include "kinetrope/pattern_library.hpp"
+
+#include <algorithm>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+namespace kinetrope {
+namespace {
+
+[[noreturn]] void refuse(std::string message) {
+    throw std::invalid_argument(std::move(message));
+}
+
+const RudimentInfo* find_default(std::span<const RudimentInfo> defaults, std::string_view name) noexcept {
+    const auto row = std::ranges::find(defaults, name, &RudimentInfo::name);
+    return row == defaults.end() ? nullptr : &*row;
+}
+
+// Length first, so most names are passed over without reading their bytes.
+constexpr bool same_name(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && a == b;
+}
+
+// Exact floating-point equality on every axis (no tolerance).
+constexpr bool same_position(const Offset3& a, const Offset3& b) noexcept {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// True when `pattern` reproduces the built-in `row` exactly: description,
+// period, then every sample compared with the built-in's own answer.
+bool is_exact_copy(const SampledPattern& pattern, const RudimentInfo& row) {
+    const RudimentInfo info = pattern.info();
+    if (info.description != row.description || info.period_pips != row.period_pips) {
+        return false;
+    }
+    for (int pip = 0; pip < static_cast<int>(info.period_pips); ++pip) {
+        if (!same_position(pattern.sample(pip), kinetrope::sample(row.name, pip))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs every per-pack check in input order and tells, for each input
+// pattern, whether the library keeps it (false: an exact copy of a
+// built-in). The input is only read, so the seen names can be views of it.
+std::vector<bool> select_kept(const std::vector<SampledPattern>& patterns) {
+    if (patterns.size() > PatternLibrary::max_patterns) {
+        refuse("Too many patterns");
+    }
+    const std::vector<RudimentInfo>& defaults = kinetrope::catalogue();
+    std::unordered_set<std::string_view> seen_names;
+    seen_names.reserve(patterns.size());
+    std::size_t total_samples = 0;
+    std::vector<bool> kept;
+    kept.reserve(patterns.size());
+    for (const SampledPattern& pattern : patterns) {
+        const RudimentInfo info = pattern.info();
+        if (info.period_pips == 0) {
+            refuse("Empty/moved-from pattern");
+        }
+        if (!seen_names.insert(info.name).second) {
+            refuse("Duplicate pattern name: " + std::string(info.name));
+        }
+        total_samples += info.period_pips;
+        if (total_samples > PatternLibrary::max_total_samples) {
+            refuse("Pattern pack is too large");
+        }
+        const RudimentInfo* row = find_default(defaults, info.name);
+        if (row != nullptr && !is_exact_copy(pattern, *row)) {
+            refuse("Cannot override default pattern: " + std::string(info.name));
+        }
+        kept.push_back(row == nullptr);
+    }
+    return kept;
+}
+
+std::vector<SampledPattern> take_kept(std::vector<SampledPattern> patterns) {
+    const std::vector<bool> kept = select_kept(patterns);
+    std::vector<SampledPattern> library;
+    library.reserve(static_cast<std::size_t>(std::ranges::count(kept, true)));
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        if (kept[i]) {
+            library.push_back(std::move(patterns[i]));
+        }
+    }
+    return library;
+}
+
+}  // namespace
+
+PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns) : patterns_(take_kept(std::move(patterns))) {}
+
+Offset3 PatternLibrary::sample(std::string_view name, int pip) const {
+    for (const SampledPattern& pattern : patterns_) {
+        if (same_name(pattern.info().name, name)) {
+            return pattern.sample(pip);
+        }
+    }
+    return kinetrope::sample(name, pip);
+}
+
+std::vector<RudimentInfo> PatternLibrary::catalogue() const {
+    const std::vector<RudimentInfo>& defaults = kinetrope::catalogue();
+    std::vector<RudimentInfo> rows;
+    rows.reserve(defaults.size() + patterns_.size());
+    rows.assign(defaults.begin(), defaults.end());
+    for (const SampledPattern& pattern : patterns_) {
+        rows.push_back(pattern.info());
+    }
+    return rows;
+}
+
+}  // namespace kinetrope
