@@ -1,11 +1,19 @@
-"""Print kinetrope's per-call latencies beside a floor measured in the same run.
+"""Measure kinetrope against its performance budget and print the figures.
 
-The floor is the cost of calling a trivial C builtin that returns a new small
-object, complex(1.0, 2.0): no extension call can be much cheaper than that, so
-each figure is also shown as a ratio to it. Figures, not a test: nothing here
-passes or fails.
+Per-call latencies are reported as ratios to a floor measured in the same run:
+a tiny extension (benchmarks/floor/, built here with cmake) that binds one
+function returning a fixed Offset3 through the same pybind11 class setup, so
+the ratio is what the module adds to the cheapest possible position call.
+Floor and subject are timed in alternating rounds and the median ratio over
+the rounds is reported, which keeps the figures steady on a busy machine.
 
-    .venv/bin/python benchmarks/bench.py [--json results.json] [--quick]
+Budget: every ratio at most 1.3, PatternLibrary.sample (1,024 patterns, the
+last name) at most 2.0. Also: catalogue() time per row, import time
+(-X importtime), resident memory added by the import, the extension's size,
+and optionally a clean build's time. Figures, not a test: nothing here fails.
+
+    python benchmarks/bench.py [--json out.json] [--quick] [--build-time]
+    python benchmarks/bench.py --compare before.json after.json
 """
 
 from __future__ import annotations
@@ -13,93 +21,257 @@ from __future__ import annotations
 import argparse
 import json
 import os
+import platform
 import re
+import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
+import time
 import timeit
 from dataclasses import dataclass
+from pathlib import Path
+from typing import Any
 
+ROOT = Path(__file__).resolve().parents[1]
+FLOOR_SOURCE = ROOT / "benchmarks" / "floor"
+RATIO_TARGET = 1.3
+LIBRARY_RATIO_TARGET = 2.0
+PIP = 17
+
+
+# ------------------------------------------------------------------ tools
+
+def tool(name: str) -> str:
+    """A build tool from this interpreter's environment if it has one, else from PATH."""
+    beside = Path(sys.executable).parent / name
+    return str(beside) if beside.exists() else (shutil.which(name) or name)
+
+
+def cmake_configure(source: Path, build: Path, *defines: str) -> None:
+    pybind11_dir = subprocess.run([sys.executable, "-m", "pybind11", "--cmakedir"], check=True,
+                                  capture_output=True, text=True).stdout.strip()
+    subprocess.run([tool("cmake"), "-S", str(source), "-B", str(build), "-G", "Ninja",
+                    f"-DCMAKE_MAKE_PROGRAM={tool('ninja')}", "-DCMAKE_BUILD_TYPE=Release",
+                    f"-Dpybind11_DIR={pybind11_dir}", f"-DPython_EXECUTABLE={sys.executable}", *defines],
+                   check=True, capture_output=True, text=True)
+
+
+def cmake_build(build: Path) -> None:
+    subprocess.run([tool("cmake"), "--build", str(build), "-j2"], check=True, capture_output=True, text=True)
+
+
+def build_floor(build: Path) -> None:
+    cmake_configure(FLOOR_SOURCE, build)
+    cmake_build(build)
+    sys.path.insert(0, str(build))
+
+
+# --------------------------------------------------------------- latency
 
 @dataclass
-class Case:
+class Subject:
     label: str
     stmt: str
-    setup: str = "import kinetrope"
+    target: float = RATIO_TARGET
 
 
-def per_call_ns(case: Case, repeats: int, target_seconds: float) -> float:
-    """Median over `repeats` runs of the time per call, in nanoseconds."""
-    timer = timeit.Timer(case.stmt, setup=case.setup)
-    number, _ = timer.autorange()
-    number = max(1, int(number * target_seconds / 0.2))
-    runs = timer.repeat(repeat=repeats, number=number)
-    return statistics.median(runs) / number * 1e9
+def calibrated_number(timer: timeit.Timer, seconds: float) -> int:
+    number, elapsed = timer.autorange()  # at least 0.2 s
+    return max(1, int(number * seconds / max(elapsed, 1e-9)))
 
 
-def import_time_us(python: str, repeats: int) -> tuple[float, float]:
-    """Median self time of importing kinetrope (-X importtime), and of a baseline stdlib C module."""
-    def one(module: str) -> float:
-        out = subprocess.run([python, "-X", "importtime", "-c", f"import {module}"],
-                             capture_output=True, text=True, check=True).stderr
-        for line in out.splitlines():
-            match = re.match(r"import time:\s+(\d+) \|\s+(\d+) \|\s+(\S+)$", line)
-            if match and match.group(3) == module:
-                return float(match.group(2))
-        raise RuntimeError(f"no import time reported for {module}")
-    return (statistics.median(one("kinetrope") for _ in range(repeats)),
-            statistics.median(one("_decimal") for _ in range(repeats)))
+def interleaved(subject: timeit.Timer, floor: timeit.Timer, rounds: int, seconds: float) -> dict[str, float]:
+    """Median per-call times of subject and floor, and the median of the per-round ratios."""
+    n_subject, n_floor = calibrated_number(subject, seconds), calibrated_number(floor, seconds)
+    subject_ns, floor_ns, ratios = [], [], []
+    for _ in range(rounds):
+        f = floor.timeit(n_floor) / n_floor
+        s = subject.timeit(n_subject) / n_subject
+        floor_ns.append(f * 1e9)
+        subject_ns.append(s * 1e9)
+        ratios.append(s / f)
+    return {"ns_per_call": statistics.median(subject_ns), "floor_ns": statistics.median(floor_ns),
+            "ratio": statistics.median(ratios)}
 
 
-def latency_cases() -> list[Case]:
-    return [
-        Case("floor: complex(1.0, 2.0)", "f(1.0, 2.0)", "f = complex"),
-        Case("kinetrope.bounce(17)", "f(17)", "import kinetrope; f = kinetrope.bounce"),
-        Case("kinetrope.varn_background(17)", "f(17)", "import kinetrope; f = kinetrope.varn_background"),
-        Case("kinetrope.single_paradiddle(17)", "f(17)", "import kinetrope; f = kinetrope.single_paradiddle"),
-        Case("sample('bounce', 17)", "f('bounce', 17)", "import kinetrope; f = kinetrope.sample"),
-        Case("sample('five_stroke_roll', 17)", "f('five_stroke_roll', 17)",
-             "import kinetrope; f = kinetrope.sample"),
+def subjects(kinetrope: Any) -> list[Subject]:
+    rows = kinetrope.catalogue()
+    computed = [row["name"] for row in rows if callable(getattr(kinetrope, row["name"], None))]
+    registry = [row["name"] for row in rows[len(computed):]]
+    cases = [Subject(f"{name}({PIP})", f"kinetrope.{name}({PIP})") for name in computed]
+    cases.append(Subject(f"sample('{computed[0]}', {PIP})  [computed]", f"kinetrope.sample({computed[0]!r}, {PIP})"))
+    if registry:
+        picks = {"first": registry[0], "middle": registry[len(registry) // 2], "last": registry[-1]}
+        for where, name in picks.items():
+            cases.append(Subject(f"sample('{name}', {PIP})  [{where} registry name]",
+                                 f"kinetrope.sample({name!r}, {PIP})"))
+    cases += [
+        Subject(f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})"),
+        Subject(f"PatternLibrary.sample(last of 1024, {PIP})", f"library.sample(last_name, {PIP})",
+                LIBRARY_RATIO_TARGET),
+        Subject(f"SampledRecording.sample({PIP})", f"recording.sample({PIP})"),
     ]
+    return cases
 
+
+def subject_namespace(kinetrope: Any, floor_module: Any) -> dict[str, Any]:
+    table = [((i % 64) / 64.0, 0.0, 0.0) for i in range(256)]
+    patterns = [kinetrope.SampledPattern(f"user_pattern_{i:04d}", "", table[:16]) for i in range(1024)]
+    return {
+        "kinetrope": kinetrope,
+        "floor": floor_module.fixed_offset,
+        "pattern": kinetrope.SampledPattern("user_wave", "", table),
+        "library": kinetrope.PatternLibrary(patterns),
+        "last_name": patterns[-1].name,
+        "recording": kinetrope.SampledRecording("take", ["x", "y", "z"], [row for row in table], 120.0),
+    }
+
+
+def measure_latencies(kinetrope: Any, floor_module: Any, rounds: int, seconds: float) -> dict[str, Any]:
+    namespace = subject_namespace(kinetrope, floor_module)
+    floor = timeit.Timer(f"floor({PIP})", globals=namespace)
+    results = {}
+    print(f"{'call':<52} {'ns/call':>8} {'floor ns':>9} {'ratio':>6} {'target':>7}")
+    for case in subjects(kinetrope):
+        figures = interleaved(timeit.Timer(case.stmt, globals=namespace), floor, rounds, seconds)
+        figures["target"] = case.target
+        results[case.label] = figures
+        verdict = "ok" if figures["ratio"] <= case.target else "MISSED"
+        print(f"{case.label:<52} {figures['ns_per_call']:8.1f} {figures['floor_ns']:9.1f}"
+              f" {figures['ratio']:6.2f} {case.target:7.1f}  {verdict}", flush=True)
+    return results
+
+
+def measure_catalogue(kinetrope: Any, floor_module: Any, rounds: int, seconds: float) -> dict[str, float]:
+    rows = len(kinetrope.catalogue())
+    namespace = {"catalogue": kinetrope.catalogue, "floor": floor_module.fixed_offset}
+    figures = interleaved(timeit.Timer("catalogue()", globals=namespace),
+                          timeit.Timer(f"floor({PIP})", globals=namespace), rounds, seconds)
+    result = {"rows": rows, "ns_per_call": figures["ns_per_call"], "ns_per_row": figures["ns_per_call"] / rows,
+              "row_ratio_to_floor": figures["ratio"] / rows}
+    print(f"{'catalogue()':<52} {figures['ns_per_call'] / 1e3:8.1f} us  ({rows} rows,"
+          f" {result['ns_per_row']:.1f} ns/row = {result['row_ratio_to_floor']:.2f} x floor)")
+    return result
+
+
+# ------------------------------------------------------ import and memory
+
+def child_env() -> dict[str, str]:
+    return dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
+
+
+def import_time_us(module: str, runs: int) -> dict[str, float]:
+    """Median self and cumulative import time from -X importtime, in microseconds."""
+    selfs, totals = [], []
+    for _ in range(runs):
+        err = subprocess.run([sys.executable, "-X", "importtime", "-c", f"import {module}"], check=True,
+                             capture_output=True, text=True, env=child_env()).stderr
+        match = re.search(rf"import time:\s+(\d+) \|\s+(\d+) \|\s+{re.escape(module)}$", err, re.M)
+        if match is None:
+            raise RuntimeError(f"no import time reported for {module}")
+        selfs.append(float(match.group(1)))
+        totals.append(float(match.group(2)))
+    return {"self_us": statistics.median(selfs), "cumulative_us": statistics.median(totals)}
+
+
+RSS_PROBE = """
+import re
+def rss():
+    with open('/proc/self/status') as status:
+        return int(re.search(r'VmRSS:\\s+(\\d+) kB', status.read()).group(1))
+before = rss()
+import {module}
+print(rss() - before)
+"""
+
+
+def import_rss_kib(module: str, runs: int) -> float:
+    added = [int(subprocess.run([sys.executable, "-c", RSS_PROBE.format(module=module)], check=True,
+                                capture_output=True, text=True, env=child_env()).stdout)
+             for _ in range(runs)]
+    return statistics.median(added)
+
+
+def measure_loading(kinetrope: Any, floor_module: Any, runs: int) -> dict[str, Any]:
+    ours, floor = import_time_us("kinetrope", runs), import_time_us("kinetrope_floor", runs)
+    rss, floor_rss = import_rss_kib("kinetrope", runs), import_rss_kib("kinetrope_floor", runs)
+    size, floor_size = os.path.getsize(kinetrope.__file__), os.path.getsize(floor_module.__file__)
+    print(f"{'import kinetrope (self / cumulative)':<52} {ours['self_us']:8.0f} us / {ours['cumulative_us']:.0f} us"
+          f"  (floor module: {floor['self_us']:.0f} us)")
+    print(f"{'resident memory added by the import':<52} {rss:8.0f} KiB  (floor module: {floor_rss:.0f} KiB)")
+    print(f"{'extension size':<52} {size / 1024:8.0f} KiB  (floor module: {floor_size / 1024:.0f} KiB)")
+    return {"import": ours, "floor_import": floor, "import_rss_kib": rss, "floor_import_rss_kib": floor_rss,
+            "extension_bytes": size, "floor_extension_bytes": floor_size}
+
+
+def measure_clean_build() -> dict[str, float]:
+    with tempfile.TemporaryDirectory(prefix="kinetrope-build-") as scratch:
+        start = time.perf_counter()
+        cmake_configure(ROOT, Path(scratch), "-DKINETROPE_BUILD_TESTS=OFF")
+        configured = time.perf_counter()
+        cmake_build(Path(scratch))
+        done = time.perf_counter()
+    result = {"configure_s": configured - start, "build_s": done - configured}
+    print(f"{'clean build of the module (-j2)':<52} {result['build_s']:8.1f} s  (configure {result['configure_s']:.1f} s)")
+    return result
+
+
+# ------------------------------------------------------------- comparing
+
+def flatten(figures: Any, prefix: str = "") -> dict[str, float]:
+    if isinstance(figures, dict):
+        flat: dict[str, float] = {}
+        for key, value in figures.items():
+            flat.update(flatten(value, f"{prefix}{key} / " if prefix or key else key))
+        return flat
+    return {prefix.rstrip(" /"): figures} if isinstance(figures, (int, float)) else {}
+
+
+def compare(before_path: str, after_path: str) -> None:
+    before = flatten(json.loads(Path(before_path).read_text())["figures"])
+    after = flatten(json.loads(Path(after_path).read_text())["figures"])
+    print(f"{'figure':<78} {'before':>11} {'after':>11} {'change':>8}")
+    for key in [k for k in before if k in after and not k.endswith("target")]:
+        change = f"{(after[key] / before[key] - 1) * 100:+7.1f}%" if before[key] else ""
+        print(f"{key:<78} {before[key]:11.2f} {after[key]:11.2f} {change:>8}")
+
+
+# ------------------------------------------------------------------ main
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--json", help="also write the figures to this file")
-    parser.add_argument("--quick", action="store_true", help="fewer, shorter repeats")
+    parser.add_argument("--quick", action="store_true", help="fewer, shorter rounds")
+    parser.add_argument("--build-time", action="store_true", help="also time a clean build (slow)")
+    parser.add_argument("--floor-build", default=str(ROOT / "build" / "bench-floor"),
+                        help="build directory of the floor extension")
+    parser.add_argument("--compare", nargs=2, metavar=("BEFORE", "AFTER"), help="compare two --json outputs")
     args = parser.parse_args()
-    repeats, target = (5, 0.05) if args.quick else (9, 0.2)
+    if args.compare:
+        compare(*args.compare)
+        return
 
-    import kinetrope  # noqa: F401  (fail early if the module is missing)
+    rounds, seconds, runs = (5, 0.02, 5) if args.quick else (15, 0.05, 15)
+    build_floor(Path(args.floor_build))
+    import kinetrope
+    import kinetrope_floor
 
-    results: dict[str, dict[str, float]] = {}
-    cases = latency_cases()
-    floor = per_call_ns(cases[0], repeats, target)
-    print(f"{'call':<44} {'ns/call':>9} {'x floor':>8}")
-    for case in cases:
-        ns = floor if case is cases[0] else per_call_ns(case, repeats, target)
-        results[case.label] = {"ns_per_call": ns, "ratio_to_floor": ns / floor}
-        print(f"{case.label:<44} {ns:9.1f} {ns / floor:8.2f}")
-
-    rows = len(kinetrope.catalogue())
-    catalogue = Case("catalogue()", "f()", "import kinetrope; f = kinetrope.catalogue")
-    ns = per_call_ns(catalogue, repeats, target)
-    results["catalogue()"] = {"ns_per_call": ns, "ns_per_row": ns / rows, "rows": rows,
-                              "row_ratio_to_floor": ns / rows / floor}
-    print(f"{'catalogue()':<44} {ns:9.1f}   ({rows} rows, {ns / rows:.1f} ns/row,"
-          f" {ns / rows / floor:.2f} x floor per row)")
-
-    ours, baseline = import_time_us(sys.executable, repeats)
-    results["import"] = {"kinetrope_us": ours, "baseline__decimal_us": baseline}
-    print(f"{'import kinetrope (self time)':<44} {ours:9.0f} us   (import _decimal: {baseline:.0f} us,"
-          f" {ours / baseline:.2f} x)")
-    size = os.path.getsize(kinetrope.__file__)
-    results["extension"] = {"bytes": size}
-    print(f"{'extension size':<44} {size / 1e6:9.2f} MB")
-
+    figures: dict[str, Any] = {
+        "latency": measure_latencies(kinetrope, kinetrope_floor, rounds, seconds),
+        "catalogue": measure_catalogue(kinetrope, kinetrope_floor, rounds, seconds),
+        "loading": measure_loading(kinetrope, kinetrope_floor, runs),
+    }
+    if args.build_time:
+        figures["clean_build"] = measure_clean_build()
+    missed = [label for label, f in figures["latency"].items() if f["ratio"] > f["target"]]
+    print(f"budget: {len(figures['latency']) - len(missed)} of {len(figures['latency'])} latencies within target"
+          + (f"; missed: {', '.join(missed)}" if missed else ""))
     if args.json:
-        with open(args.json, "w", encoding="utf-8") as out:
-            json.dump(results, out, indent=2)
+        meta = {"python": sys.version.split()[0], "machine": platform.machine(), "cpus": os.cpu_count(),
+                "time": time.strftime("%Y-%m-%dT%H:%M:%S"), "rounds": rounds, "module": kinetrope.__file__}
+        Path(args.json).write_text(json.dumps({"meta": meta, "figures": figures}, indent=2) + "\n")
 
 
 if __name__ == "__main__":

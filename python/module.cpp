@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "bindings.hpp"
+#include "name_argument.hpp"
 #include "kinetrope/catalogue.hpp"
 #include "kinetrope/rudiments.hpp"
 #include "kinetrope/time_base.hpp"
@@ -40,7 +41,8 @@ void bind_offset3(py::module_& m) {
 }
 
 void bind_functions(py::module_& m) {
-    m.def("sample", &kinetrope::sample, py::arg("name"), py::arg("pip_count"));
+    m.def("sample", [](NameArgument name, int pip) { return kinetrope::sample(name.bytes, pip); },
+          py::arg("name"), py::arg("pip_count"));
     m.def("catalogue", [] { return catalogue_rows(kinetrope::catalogue()); });
 
     // Each rudiment takes its pip by position only, in converting mode.

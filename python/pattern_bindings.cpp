@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bindings.hpp"
+#include "name_argument.hpp"
 #include "kinetrope/pattern_library.hpp"
 #include "kinetrope/sampled_pattern.hpp"
 
@@ -171,7 +172,10 @@ void bind_sampled_pattern(py::module_& m) {
 void bind_pattern_library(py::module_& m) {
     py::class_<PatternLibrary>(m, "PatternLibrary")
         .def(py::init(&make_library), py::arg("patterns") = py::list())
-        .def("sample", &PatternLibrary::sample, py::arg("name"), py::arg("pip_count").noconvert())
+        .def(
+            "sample",
+            [](const PatternLibrary& library, NameArgument name, int pip) { return library.sample(name.bytes, pip); },
+            py::arg("name"), py::arg("pip_count").noconvert())
         .def("catalogue", [](const PatternLibrary& library) { return catalogue_rows(library.catalogue()); });
 }
 
