@@ -13,20 +13,6 @@ namespace py = pybind11;
 
 namespace kinetrope::python {
 
-py::list catalogue_rows(std::span<const RudimentInfo> rows) {
-    py::list result(rows.size());
-    std::size_t i = 0;
-    for (const RudimentInfo& row : rows) {
-        py::dict entry;
-        entry["name"] = py::str(row.name.data(), row.name.size());
-        entry["description"] = py::str(row.description.data(), row.description.size());
-        entry["period_pips"] = row.period_pips;
-        entry["dimensions"] = row.dimensions;
-        result[i++] = std::move(entry);
-    }
-    return result;
-}
-
 namespace {
 
 void bind_offset3(py::module_& m) {
