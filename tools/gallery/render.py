@@ -100,9 +100,6 @@ class Timing:
     def per_motion_ms(self) -> float:
         return 1000 * self.seconds / max(self.motions, 1)
 
-    def extrapolate(self, motions: int) -> float:
-        return self.seconds / max(self.motions, 1) * motions
-
 
 def timed(action: Callable[[], list[JobResult]]) -> tuple[list[JobResult], Timing]:
     start = time.perf_counter()

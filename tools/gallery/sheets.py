@@ -21,7 +21,10 @@ import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 from matplotlib.collections import LineCollection  # noqa: E402
 from matplotlib.colors import Normalize  # noqa: E402
+from matplotlib.patches import PathPatch  # noqa: E402
+from matplotlib.path import Path as DrawPath  # noqa: E402
 
+from . import glyphs  # noqa: E402
 from .findings import findings  # noqa: E402
 from .motions import PIPS_PER_BEAT, Motion  # noqa: E402
 
@@ -34,8 +37,10 @@ BAR_COLOUR = "#909090"
 WARN_COLOUR = "#c0392b"
 DEPTH_MAP = matplotlib.colormaps["viridis"].resampled(256)
 DEPTH_NORM = Normalize(-1.0, 1.0)
+DEPTH_LEVELS = 24  # a sheet draws depth colours in this many steps, one compound path each
 BEATS_PER_BAR = 4
-COLOUR_CHUNKS = 96  # a 3-axis path is drawn as this many z-coloured pieces
+COLOUR_CHUNKS = 32  # a 3-axis path on a sheet is drawn as this many z-coloured pieces
+SHEET_POINTS = 256  # a sheet panel (190 px wide) draws at most this many pips of a loop
 METADATA = {"png": {"Software": None}, "svg": {"Date": None, "Creator": None}}
 SAVE_OPTIONS = {"png": {"pil_kwargs": {"compress_level": 3}}, "svg": {}}
 
@@ -97,6 +102,11 @@ def depth_pieces(path: np.ndarray, depth: np.ndarray, pieces: int) -> tuple[list
     return segments, colours
 
 
+def thinning_step(period: int) -> int:
+    """Pip step that keeps a sheet panel's loop within ``SHEET_POINTS`` points."""
+    return max(1, -(-period // SHEET_POINTS))
+
+
 def rectangle(left: float, bottom: float, width: float, height: float) -> np.ndarray:
     return np.array(
         [(left, bottom), (left + width, bottom), (left + width, bottom + height), (left, bottom + height), (left, bottom)]
@@ -142,9 +152,11 @@ def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion
     mid_x, mid_y = left + side / 2, bottom + side / 2
     art.guides += [np.array([(left, mid_y), (left + side, mid_y)]), np.array([(mid_x, bottom), (mid_x, bottom + side)])]
 
-    path = to_box(closed_loop(table[:, :2]), left, bottom, side)
+    step = thinning_step(motion.period)
+    loop = closed_loop(table[::step])
+    path = to_box(loop[:, :2], left, bottom, side)
     if motion.dims == 3:
-        pieces, depths = depth_pieces(path, closed_loop(table[:, 2:3])[:, 0], COLOUR_CHUNKS)
+        pieces, depths = depth_pieces(path, loop[:, 2], COLOUR_CHUNKS)
         art.depth_paths += pieces
         art.depth_values.append(depths)
     else:
@@ -158,40 +170,109 @@ def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion
     scale = t_width / motion.period
     art.beats += [np.array([(t_left + p * scale, t_bottom), (t_left + p * scale, t_bottom + t_height)]) for p in beats]
     art.bars += [np.array([(t_left + p * scale, t_bottom), (t_left + p * scale, t_bottom + t_height)]) for p in bars]
-    pips = np.arange(motion.period + 1)
-    xs = t_left + pips * scale
-    loop = closed_loop(table)
+    xs = t_left + np.append(np.arange(0, motion.period, step), motion.period) * scale
     for axis in range(motion.dims):
         art.traces[axis].append(np.column_stack([xs, t_bottom + (loop[:, axis] + 1) / 2 * t_height]))
 
 
+def compound(polylines: Sequence[np.ndarray]) -> DrawPath:
+    """Many polylines as one path: one drawing call, one SVG element."""
+    vertices = np.concatenate(polylines)
+    codes = np.full(len(vertices), DrawPath.LINETO, dtype=DrawPath.code_type)
+    starts = np.cumsum([0] + [len(line) for line in polylines[:-1]])
+    codes[starts] = DrawPath.MOVETO
+    return DrawPath(vertices, codes)
+
+
+def stroke(ax, polylines: Sequence[np.ndarray], colour, width: float) -> None:
+    if polylines:
+        # add_artist, not add_patch: the limits are fixed, and add_patch would walk
+        # every vertex in Python to update them.
+        ax.add_artist(PathPatch(compound(polylines), fill=False, edgecolor=colour, linewidth=width, capstyle="round"))
+
+
+def depth_levels(depths: np.ndarray) -> np.ndarray:
+    """Depth in [-1, 1] quantised to one of ``DEPTH_LEVELS`` colour steps."""
+    return np.clip(np.rint((depths + 1) / 2 * (DEPTH_LEVELS - 1)), 0, DEPTH_LEVELS - 1).astype(int)
+
+
 def draw_batches(ax, art: SheetArtists) -> None:
-    """Turn the queued lines into a few collections."""
-    ax.add_collection(LineCollection(art.guides, colors=GUIDE_COLOUR, linewidths=0.5))
-    ax.add_collection(LineCollection(art.beats, colors=BEAT_COLOUR, linewidths=0.5))
-    ax.add_collection(LineCollection(art.bars, colors=BAR_COLOUR, linewidths=0.6))
-    ax.add_collection(LineCollection(art.frames, colors=FRAME_COLOUR, linewidths=0.6))
-    ax.add_collection(LineCollection(art.paths, colors=PATH_COLOUR, linewidths=0.8))
+    """Turn the queued lines into one compound path per colour."""
+    stroke(ax, art.guides, GUIDE_COLOUR, 0.5)
+    stroke(ax, art.beats, BEAT_COLOUR, 0.5)
+    stroke(ax, art.bars, BAR_COLOUR, 0.6)
+    stroke(ax, art.frames, FRAME_COLOUR, 0.6)
+    stroke(ax, art.paths, PATH_COLOUR, 0.8)
     if art.depth_paths:
-        depth = LineCollection(art.depth_paths, cmap=DEPTH_MAP, norm=DEPTH_NORM, linewidths=1.0)
-        depth.set_array(np.concatenate(art.depth_values))
-        ax.add_collection(depth)
+        levels = depth_levels(np.concatenate(art.depth_values))
+        for level in np.unique(levels):
+            pieces = [piece for piece, at in zip(art.depth_paths, levels) if at == level]
+            stroke(ax, pieces, DEPTH_MAP(level / (DEPTH_LEVELS - 1)), 1.0)
     for axis, lines in enumerate(art.traces):
-        ax.add_collection(LineCollection(lines, colors=AXIS_COLOURS[axis], linewidths=0.7))
+        stroke(ax, lines, AXIS_COLOURS[axis], 0.7)
     if art.starts:
         starts = np.array(art.starts)
         ax.scatter(starts[:, 0], starts[:, 1], s=9, c="#d62728", zorder=5, linewidths=0)
 
 
-def panel_texts(ax, layout: SheetLayout, index: int, motion: Motion, notes: Sequence[str]) -> None:
+@dataclasses.dataclass(frozen=True)
+class Label:
+    text: str
+    x: float
+    y: float
+    points: float
+    weight: str
+    colour: str
+
+
+def panel_labels(layout: SheetLayout, index: int, motion: Motion) -> list[Label]:
+    """Name and loop length above a panel."""
     left, top = layout.origin(index)
     centre = left + layout.panel_width / 2
-    ax.text(centre, top - 0.13, motion.name, ha="center", va="center", fontsize=7.5, fontweight="bold")
     detail = f"{describe_period(motion.period)} · {axes_label(motion.dims)}"
-    ax.text(centre, top - 0.3, detail, ha="center", va="center", fontsize=6.3, color="#555555")
+    return [
+        Label(motion.name, centre, top - 0.13, 7.5, "bold", "#000000"),
+        Label(detail, centre, top - 0.3, 6.3, "normal", "#555555"),
+    ]
+
+
+def panel_notes(ax, layout: SheetLayout, index: int, notes: Sequence[str]) -> None:
     if notes:
+        left, _ = layout.origin(index)
         _, t_bottom, _, _ = layout.trace_box(index)
-        ax.text(centre, t_bottom - 0.07, "; ".join(notes), ha="center", va="top", fontsize=5.5, color=WARN_COLOUR)
+        ax.text(left + layout.panel_width / 2, t_bottom - 0.07, "; ".join(notes),
+                ha="center", va="top", fontsize=5.5, color=WARN_COLOUR)
+
+
+@dataclasses.dataclass
+class LabelLayers:
+    """The panel labels twice: as text (for SVG, where text stays searchable)
+    and as glyph outlines (for raster output, where they draw much faster)."""
+
+    as_text: list
+    as_outlines: list
+
+    def show_for(self, fmt: str) -> None:
+        for artist in self.as_text:
+            artist.set_visible(fmt == "svg")
+        for artist in self.as_outlines:
+            artist.set_visible(fmt != "svg")
+
+
+def draw_labels(ax, labels: Sequence[Label]) -> LabelLayers:
+    as_text = [
+        ax.text(lb.x, lb.y, lb.text, ha="center", va="center", fontsize=lb.points, fontweight=lb.weight,
+                family=glyphs.FAMILY, color=lb.colour)
+        for lb in labels
+    ]
+    styles: dict[tuple[str, str], list] = {}
+    for lb in labels:
+        styles.setdefault((lb.weight, lb.colour), []).extend(glyphs.label(lb.text, lb.x, lb.y, lb.points, lb.weight))
+    as_outlines = [
+        ax.add_artist(PathPatch(glyphs.compound(shapes), facecolor=colour, edgecolor="none", linewidth=0))
+        for (_, colour), shapes in styles.items()
+    ]
+    return LabelLayers(as_text, as_outlines)
 
 
 def sheet_header(ax, layout: SheetLayout, title: str, width: float) -> None:
@@ -213,9 +294,11 @@ def new_canvas(width: float, height: float, dpi: int):
     return fig, ax
 
 
-def save(fig, stem: Path, formats: Sequence[str], dpi: int) -> list[Path]:
+def save(fig, stem: Path, formats: Sequence[str], dpi: int, labels: LabelLayers | None = None) -> list[Path]:
     written = []
     for fmt in formats:
+        if labels:
+            labels.show_for(fmt)
         target = stem.with_suffix("." + fmt)
         fig.savefig(target, format=fmt, dpi=dpi, metadata=METADATA[fmt], **SAVE_OPTIONS[fmt])
         written.append(target)
@@ -235,14 +318,17 @@ def render_sheet(
     fig, ax = new_canvas(width, height, layout.dpi)
     sheet_header(ax, layout, title, width)
     art = SheetArtists()
+    labels: list[Label] = []
     notes: dict[str, list[str]] = {}
     for index, (motion, table) in enumerate(zip(motions, tables)):
         add_panel(art, layout, index, motion, table)
+        labels += panel_labels(layout, index, motion)
         notes[motion.name] = findings(table, motion.dims)
-        panel_texts(ax, layout, index, motion, notes[motion.name])
+        panel_notes(ax, layout, index, notes[motion.name])
     draw_batches(ax, art)
+    layers = draw_labels(ax, labels)
     try:
-        return save(fig, stem, formats, layout.dpi), notes
+        return save(fig, stem, formats, layout.dpi, layers), notes
     finally:
         plt.close(fig)
 
