@@ -283,8 +283,9 @@ def test_page_plays_selected_motions_in_sync(page, browser, motion, bpm, beats):
     tab.call("Emulation.setVirtualTimePolicy", policy="pause")
     tab.evaluate("document.getElementById('play').click()")
     assert tab.evaluate("kinetropeGallery.isPlaying()")
-    beat_ms = 60000 / bpm
-    tab.call("Emulation.setVirtualTimePolicy", policy="advance", budget=beats * beat_ms)
+    budget_ms = beats * 60000 / bpm
+    assert budget_ms == int(budget_ms)  # the page counts elapsed time in whole milliseconds
+    tab.call("Emulation.setVirtualTimePolicy", policy="advance", budget=budget_ms)
     browser.wait_for_event("Emulation.virtualTimeBudgetExpired")
     tab.evaluate("document.getElementById('play').click()")  # pause, which redraws at the clock's pip
 
