@@ -31,6 +31,7 @@ def parser() -> argparse.ArgumentParser:
     chosen.add_argument("--dims", action="append", default=[], type=int, choices=(1, 2, 3), help="repeatable")
     common.add_argument("--out", type=Path, default=DEFAULT_OUT, help=f"output folder (default {DEFAULT_OUT})")
     common.add_argument("--format", action="append", choices=FORMATS, help="picture format, repeatable (default png and svg)")
+    common.add_argument("--dpi", type=int, default=None, help="picture resolution (default 100 for sheets, 110 for motions)")
     common.add_argument("--jobs", type=int, default=default_processes(), help="worker processes (default: one per core)")
 
     top = argparse.ArgumentParser(prog="python -m tools.gallery", description=__doc__.splitlines()[0])
@@ -57,7 +58,7 @@ def report_sheets(results, timing, out: Path) -> None:
 def make_sheets(chosen, args) -> None:
     folder = args.out / "sheets"
     folder.mkdir(parents=True, exist_ok=True)
-    jobs = sheet_jobs(chosen, folder, args.format or FORMATS)
+    jobs = sheet_jobs(chosen, folder, args.format or FORMATS, args.dpi)
     results, timing = timed(lambda: run_jobs(run_sheet_job, jobs, args.jobs))
     report_sheets(results, timing, folder)
 
@@ -65,7 +66,7 @@ def make_sheets(chosen, args) -> None:
 def make_motion_pictures(chosen, args) -> None:
     folder = args.out / "motions"
     folder.mkdir(parents=True, exist_ok=True)
-    results, timing = timed(lambda: run_jobs(run_motion_job, motion_jobs(chosen, folder, args.format or FORMATS), args.jobs))
+    results, timing = timed(lambda: run_jobs(run_motion_job, motion_jobs(chosen, folder, args.format or FORMATS, args.dpi), args.jobs))
     print(f"{timing.motions} pictures in {folder}: {timing.seconds:.1f} s")
 
 

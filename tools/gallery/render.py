@@ -20,6 +20,7 @@ class SheetJob:
     stem: Path
     motions: tuple[Motion, ...]
     formats: tuple[str, ...]
+    dpi: int | None = None  # None: the renderer's default
 
 
 @dataclasses.dataclass(frozen=True)
@@ -29,7 +30,7 @@ class JobResult:
     motions: int
 
 
-def sheet_jobs(motions: Iterable[Motion], folder: Path, formats: Sequence[str]) -> list[SheetJob]:
+def sheet_jobs(motions: Iterable[Motion], folder: Path, formats: Sequence[str], dpi: int | None = None) -> list[SheetJob]:
     """One job per family, or per page of a family longer than ``MAX_PANELS``."""
     jobs = []
     for family, members in group_by_family(motions).items():
@@ -37,15 +38,16 @@ def sheet_jobs(motions: Iterable[Motion], folder: Path, formats: Sequence[str]) 
         for number, page in enumerate(pages, start=1):
             suffix = f"-{number}" if len(pages) > 1 else ""
             title = f"{family}{suffix}: {len(page)} motion{'s' if len(page) != 1 else ''}"
-            jobs.append(SheetJob(title, folder / f"{family}{suffix}", tuple(page), tuple(formats)))
+            jobs.append(SheetJob(title, folder / f"{family}{suffix}", tuple(page), tuple(formats), dpi))
     return jobs
 
 
 def run_sheet_job(job: SheetJob) -> JobResult:
-    from .sheets import render_sheet
+    from .sheets import SheetLayout, render_sheet
 
     tables = [sample_table(m.name, m.period) for m in job.motions]
-    files, notes = render_sheet(job.title, job.motions, tables, job.stem, job.formats)
+    layout = SheetLayout(dpi=job.dpi) if job.dpi else SheetLayout()
+    files, notes = render_sheet(job.title, job.motions, tables, job.stem, job.formats, layout)
     return JobResult(files, notes, len(job.motions))
 
 
@@ -54,14 +56,18 @@ def run_motion_job(job: SheetJob) -> JobResult:
 
     files = []
     for motion in job.motions:
-        files += render_motion(motion, sample_table(motion.name, motion.period), job.stem / motion.name, job.formats)
+        table = sample_table(motion.name, motion.period)
+        files += render_motion(motion, table, job.stem / motion.name, job.formats, **({"dpi": job.dpi} if job.dpi else {}))
     return JobResult(files, {}, len(job.motions))
 
 
-def motion_jobs(motions: Iterable[Motion], folder: Path, formats: Sequence[str], per_job: int = 8) -> list[SheetJob]:
+def motion_jobs(
+    motions: Iterable[Motion], folder: Path, formats: Sequence[str], dpi: int | None = None, per_job: int = 8
+) -> list[SheetJob]:
     motions = list(motions)
     return [
-        SheetJob("", folder, tuple(motions[i : i + per_job]), tuple(formats)) for i in range(0, len(motions), per_job)
+        SheetJob("", folder, tuple(motions[i : i + per_job]), tuple(formats), dpi)
+        for i in range(0, len(motions), per_job)
     ]
 
 
