@@ -69,6 +69,43 @@ def test_list_covers_the_catalogue_in_order_with_packs_and_families(numpy_instal
         assert motion["pack"] != "computed"
 
 
+# (name, catalogue row from 0, pack, family): registry position = row - 14.
+GROUPING_CASES = [
+    ("bounce", 0, "computed", "computed"),
+    ("five_stroke_roll", 14, "computed", "computed"),
+    ("lfo_breathe", 15, "initial", "lfo"),
+    ("groove_b_grid", 42, "initial", "groove"),
+    ("lfo_twin_swell", 43, "expansion", "lfo"),
+    ("rhythm_three_four_five", 66, "expansion", "rhythm"),
+    ("wave_pinched", 67, "atlas", "wave"),
+    ("ribbon_1_2_slim", 323, "continuum", "ribbon"),
+    ("burst_5_6_2", 642, "continuum", "burst"),
+    ("beat_four_floor_bounce", 643, "club", "beat_four_floor"),
+    ("beat_four_floor_surge", 787, "dancefloor", "beat_four_floor"),
+    ("beat_dembow_push_ricochet", 1730, "dancefloor", "beat_dembow_push"),
+    ("beat_solo", 1731, "other", "beat"),
+]
+
+
+@pytest.fixture(scope="module")
+def grouping(numpy_installed):
+    """Pack and family of each case, from the gallery's own rule, in one process."""
+    script = (
+        "import json, sys\n"
+        "from tools.gallery.motions import family_of, pack_of\n"
+        "cases = json.loads(sys.argv[1])\n"
+        "print(json.dumps([[pack_of(row), family_of(name, row)] for name, row in cases]))\n"
+    )
+    cases = json.dumps([[name, row] for name, row, _, _ in GROUPING_CASES])
+    result = subprocess.run([sys.executable, "-c", script, cases], cwd=ROOT, capture_output=True, text=True, check=True)
+    return dict(zip((case[0] for case in GROUPING_CASES), map(tuple, json.loads(result.stdout))))
+
+
+@pytest.mark.parametrize("name, row, pack, family", GROUPING_CASES)
+def test_grouping_rule(grouping, name, row, pack, family):
+    assert grouping[name] == (pack, family)
+
+
 @pytest.mark.parametrize(
     "args, expected",
     [
