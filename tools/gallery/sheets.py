@@ -275,7 +275,7 @@ def draw_labels(ax, labels: Sequence[Label]) -> LabelLayers:
     return LabelLayers(as_text, as_outlines)
 
 
-def sheet_header(ax, layout: SheetLayout, title: str, width: float) -> None:
+def sheet_header(ax, title: str) -> None:
     ax.text(0.12, -0.2, title, ha="left", va="center", fontsize=10, fontweight="bold")
     legend = (
         "path: x right, y up, red dot = pip 0; 3-axis paths coloured by z (purple −1 … yellow +1)   "
@@ -316,7 +316,7 @@ def render_sheet(
     """Draw one contact sheet; returns the files written and each motion's findings."""
     width, height = layout.size(len(motions))
     fig, ax = new_canvas(width, height, layout.dpi)
-    sheet_header(ax, layout, title, width)
+    sheet_header(ax, title)
     art = SheetArtists()
     labels: list[Label] = []
     notes: dict[str, list[str]] = {}
