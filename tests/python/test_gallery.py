@@ -194,7 +194,7 @@ class DevTools:
             os.dup2(self.replies_write, 4)
 
         self.process = subprocess.Popen(
-            [executable, "--headless", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe",
+            [executable, "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--remote-debugging-pipe",
              f"--user-data-dir={profile}", "--no-first-run", "--no-default-browser-check", "about:blank"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=wire_pipes, pass_fds=(3, 4),
