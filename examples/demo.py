@@ -1,8 +1,9 @@
 """Watch a few kinetrope motions over two bars at a tempo.
 
-Each line is one sixteenth note (16 pips). The x and y of each motion are
-drawn on small horizontal scales from -1 to 1, so you can see the bounce
-rise and fall, the sway swing, and the strokes of a paradiddle alternate.
+Each line is one sixteenth note (16 pips). Every axis a motion uses is drawn
+on a small scale from -1 (left) to 1 (right), so you can see the bounce rise
+and fall, the circle turn, the side step ease from side to side and the
+sampled patterns sweep.
 """
 
 import argparse
@@ -12,6 +13,7 @@ import kinetrope
 
 SIXTEENTH = kinetrope.PIPS_PER_BEAT // 4
 WIDTH = 13
+MOTIONS = ["bounce", "circle", "step_touch", "lfo_breathe", "path_rose_4"]
 
 
 def gauge(value: float) -> str:
@@ -24,29 +26,29 @@ def gauge(value: float) -> str:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bpm", type=float, default=480.0, help="playback tempo (default: fast)")
+    parser.add_argument("--bpm", type=float, default=480.0, help="playback tempo (default: brisk)")
     parser.add_argument("--bars", type=int, default=2)
     args = parser.parse_args()
 
-    motions = ["bounce", "sway", "circle", "step_touch"]
     rows = {row["name"]: row for row in kinetrope.catalogue()}
-    print(f"kinetrope: {len(rows)} built-in motions, {kinetrope.PIPS_PER_BEAT} pips per beat")
+    motions = [name for name in MOTIONS if name in rows]
+    print(f"kinetrope: {len(rows)} built-in motions, {kinetrope.PIPS_PER_BEAT} pips per beat, {args.bpm:g} bpm")
     for name in motions:
         row = rows[name]
-        print(f"  {name:<18} {row['period_pips']:>4} pips, {row['dimensions']} axes: {row['description']}")
+        print(f"  {name:<12} {row['period_pips']:>4} pips, axes {'xyz'[:row['dimensions']]:<3} {row['description']}")
     print()
-    header = "beat  " + "".join(f"{name[:WIDTH]:<{WIDTH}}{'':>{WIDTH + 3}}" for name in motions)
-    print(header)
-    print("      " + f"{'x':<{WIDTH}}   {'y':<{WIDTH}}" * len(motions))
+
+    axes = {name: "xyz"[: rows[name]["dimensions"]] for name in motions}
+    columns = [f"{name}.{axis}" for name in motions for axis in axes[name]]
+    print("beat  " + " ".join(f"{column[:WIDTH]:<{WIDTH}}" for column in columns))
 
     seconds_per_sixteenth = 60.0 / args.bpm / 4
     for pip in range(0, args.bars * 4 * kinetrope.PIPS_PER_BEAT, SIXTEENTH):
-        beat = pip / kinetrope.PIPS_PER_BEAT
-        cells = []
+        cells: list[str] = []
         for name in motions:
             at = kinetrope.sample(name, pip)
-            cells.append(f"{gauge(at.x)}   {gauge(at.y)}")
-        print(f"{beat:4.2f}  " + "   ".join(cells), flush=True)
+            cells.extend(gauge(getattr(at, axis)) for axis in axes[name])
+        print(f"{pip / kinetrope.PIPS_PER_BEAT:4.2f}  " + " ".join(cells), flush=True)
         time.sleep(seconds_per_sixteenth)
 
 

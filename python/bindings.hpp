@@ -19,4 +19,10 @@ void bind_pattern_library(py::module_& m);
 // period_pips, dimensions; texts decoded strictly from UTF-8.
 py::list catalogue_rows(std::span<const RudimentInfo> rows);
 
+// The list-argument acceptance rule of the module: the object itself when it
+// is a sequence other than str or bytes; in converting mode also a
+// generator, set, frozenset, dict view, map or zip, drained completely into a
+// tuple; otherwise a null object.
+py::object as_sequence(py::handle source, bool convert);
+
 }  // namespace kinetrope::python

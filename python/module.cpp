@@ -14,26 +14,6 @@ namespace py = pybind11;
 
 namespace kinetrope::python {
 
-py::list catalogue_rows(std::span<const RudimentInfo> rows) {
-    // The four keys are made once per call and shared by every row, rather
-    // than made and hashed anew for every row.
-    const py::str name_key("name");
-    const py::str description_key("description");
-    const py::str period_key("period_pips");
-    const py::str dimensions_key("dimensions");
-    py::list result(rows.size());
-    std::size_t i = 0;
-    for (const RudimentInfo& row : rows) {
-        py::dict entry;
-        entry[name_key] = py::str(row.name.data(), row.name.size());
-        entry[description_key] = py::str(row.description.data(), row.description.size());
-        entry[period_key] = py::int_(row.period_pips);
-        entry[dimensions_key] = py::int_(row.dimensions);
-        result[i++] = std::move(entry);
-    }
-    return result;
-}
-
 namespace {
 
 void bind_offset3(py::module_& m) {

@@ -22,24 +22,6 @@ struct SampleTable {
     std::vector<Offset3> rows;
 };
 
-// The object itself when it is a sequence other than str or bytes; in
-// converting mode also a generator, set, frozenset, dict view, map or zip,
-// drained completely into a tuple so that no half-consumed iterator is left
-// behind; otherwise a null object. This is the acceptance rule of pybind11's
-// own list conversion, so tables read like any other list argument.
-py::object as_sequence(py::handle source, bool convert) {
-    if (!py::detail::object_is_convertible_to_std_vector(source)) {
-        return {};
-    }
-    if (py::isinstance<py::sequence>(source)) {
-        return py::reinterpret_borrow<py::object>(source);
-    }
-    if (!convert) {
-        return {};
-    }
-    return py::tuple(py::reinterpret_borrow<py::iterable>(source));
-}
-
 bool load_coordinate(py::handle item, bool convert, double& coordinate) {
     py::detail::make_caster<double> caster;
     if (!caster.load(item, convert)) {

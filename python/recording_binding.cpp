@@ -41,16 +41,8 @@ private:
     // returning false.
     template <typename Visit>
     static bool for_each_item(handle src, bool convert, Visit&& visit) {
-        if (!object_is_convertible_to_std_vector(src)) {
-            return false;
-        }
-        if (isinstance<sequence>(src)) {
-            return visit_items(reinterpret_borrow<sequence>(src), visit);
-        }
-        if (!convert) {
-            return false;
-        }
-        return visit_items(reinterpret_borrow<sequence>(tuple(reinterpret_borrow<iterable>(src))), visit);
+        const object items = kinetrope::python::as_sequence(src, convert);
+        return items && visit_items(reinterpret_borrow<sequence>(items), visit);
     }
 
     template <typename Visit>

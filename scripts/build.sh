@@ -29,11 +29,20 @@ if [ ! -f "$stamp" ] || [ requirements-dev.txt -nt "$stamp" ]; then
     touch "$stamp"
 fi
 
-if [ "$with_tests" = ON ] && [ ! -f /usr/include/gtest/gtest.h ]; then
-    if [ "$(id -u)" = 0 ]; then
-        apt-get update -qq >/dev/null && apt-get install -y -qq libgtest-dev >/dev/null
-    else
-        echo "GoogleTest headers missing: install libgtest-dev" >&2; exit 1
+# Debian packages the tests need: GoogleTest, and Chromium for the gallery
+# page test (that test skips when Chromium is absent and we are not root).
+if [ "$with_tests" = ON ]; then
+    missing=()
+    [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+    command -v chromium >/dev/null 2>&1 || missing+=(chromium)
+    if [ ${#missing[@]} -gt 0 ]; then
+        if [ "$(id -u)" = 0 ]; then
+            apt-get update -qq >/dev/null
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+        else
+            echo "missing Debian packages: ${missing[*]} (install them as root)" >&2
+            [ -f /usr/include/gtest/gtest.h ] || exit 1
+        fi
     fi
 fi
 

@@ -6,13 +6,13 @@ import fractions
 import math
 import os
 import pathlib
-import struct
 import subprocess
 import sys
 
 import pytest
 
 import kinetrope
+from support import Index, bits
 
 RUDIMENTS = [
     "bounce", "sway", "circle", "figure_eight", "step_touch", "box_step", "helix", "varn_background",
@@ -21,18 +21,6 @@ RUDIMENTS = [
 ]
 PERIODS = dict(zip(RUDIMENTS, [64, 128, 64, 128, 128, 256, 256, 256, 64, 64, 64, 128, 64, 64, 128]))
 
-
-def bits(value: float) -> bytes:
-    """Exact identity of a double, sign of zero included."""
-    return struct.pack("<d", value)
-
-
-class Index:
-    def __init__(self, value: int) -> None:
-        self.value = value
-
-    def __index__(self) -> int:
-        return self.value
 
 
 def test_module_registers_exactly_its_names_in_order():

@@ -1,30 +1,19 @@
 import decimal
 import gc
 import math
-import struct
 
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import kinetrope
+from support import Index, bits
 from kinetrope import PatternLibrary, SampledPattern
 
 BUILTINS = kinetrope.catalogue()
 BUILTIN_NAMES = [row["name"] for row in BUILTINS]
 BOUNCE_ROW = next(row for row in BUILTINS if row["name"] == "bounce")
 
-
-def bits(triple):
-    return struct.pack("<3d", *triple)
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 def flat(name, count=1, x=0.0):
@@ -49,7 +38,7 @@ def test_library_without_patterns_answers_like_the_module(make):
     assert library.catalogue() == kinetrope.catalogue()
     for name in BUILTIN_NAMES:
         for pip in (0, 37, -1):
-            assert bits(library.sample(name, pip).as_tuple()) == bits(kinetrope.sample(name, pip).as_tuple())
+            assert bits(*library.sample(name, pip).as_tuple()) == bits(*kinetrope.sample(name, pip).as_tuple())
 
 
 def test_own_patterns_sample_with_their_own_period():
@@ -76,7 +65,7 @@ def test_exact_copy_of_a_builtin_is_left_out():
     library = PatternLibrary([bounce_copy()])
     assert library.catalogue() == BUILTINS
     for pip in range(-70, 70):
-        assert bits(library.sample("bounce", pip).as_tuple()) == bits(kinetrope.bounce(pip).as_tuple())
+        assert bits(*library.sample("bounce", pip).as_tuple()) == bits(*kinetrope.bounce(pip).as_tuple())
 
 
 def nudged_last_bit(samples, pip, axis):
@@ -284,6 +273,6 @@ def test_every_pack_builds_a_faithful_library_or_fails_as_documented(entries, pi
     ]
     for name, _, samples in kept:
         for pip in pips + [0, -1]:
-            assert bits(library.sample(name, pip).as_tuple()) == bits(samples[pip % len(samples)])
+            assert bits(*library.sample(name, pip).as_tuple()) == bits(*samples[pip % len(samples)])
     for pip in pips:
-        assert bits(library.sample("bounce", pip).as_tuple()) == bits(kinetrope.bounce(pip).as_tuple())
+        assert bits(*library.sample("bounce", pip).as_tuple()) == bits(*kinetrope.bounce(pip).as_tuple())

@@ -3,13 +3,13 @@ import decimal
 import fractions
 import math
 import re
-import struct
 
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import kinetrope
+from support import Index, bits
 from kinetrope import SampledPattern
 
 BAD_NAME = "Invalid pattern name"
@@ -18,17 +18,6 @@ BAD_VALUE = "Pattern samples must be finite and within [-1, 1]"
 ABOVE_ONE = math.nextafter(1.0, 2.0)
 BELOW_MINUS_ONE = math.nextafter(-1.0, -2.0)
 
-
-def bits(triple):
-    return struct.pack("<3d", *triple)
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 def wave():
@@ -140,7 +129,7 @@ def test_error_raised_while_draining_a_generator_surfaces_unchanged():
 )
 def test_numeric_coordinates_become_exact_doubles(coordinate, expected):
     offset = SampledPattern("p", "", [(0.0, 0.0, coordinate)]).sample(0)
-    assert bits(offset.as_tuple()) == bits((0.0, 0.0, expected))
+    assert bits(*offset.as_tuple()) == bits(*(0.0, 0.0, expected))
 
 
 @pytest.mark.parametrize(
@@ -291,7 +280,7 @@ def test_every_input_builds_a_faithful_pattern_or_fails_as_documented(name, desc
     assert pattern.period_pips == len(rows)
     for pip in probe_pips + [0, -1, len(rows)]:
         expected = tuple(float(c) for c in rows[pip % len(rows)])
-        assert bits(pattern.sample(pip).as_tuple()) == bits(expected)
+        assert bits(*pattern.sample(pip).as_tuple()) == bits(*expected)
     if pattern.name not in BUILTIN_NAMES and isinstance(description, str):
         row = kinetrope.PatternLibrary([pattern]).catalogue()[-1]
         assert row == {

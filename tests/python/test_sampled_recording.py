@@ -7,6 +7,7 @@ from hypothesis import strategies as st
 
 import kinetrope
 from kinetrope import SampledRecording
+from support import Index
 
 INT_MIN = -(2**31)
 INT_MAX = 2**31 - 1
@@ -29,13 +30,6 @@ def arguments(**changes):
     base.update(changes)
     return base
 
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 def test_registered_before_offset3():

@@ -1,0 +1,115 @@
+"""Draw kinetrope motions: contact sheets per family, single-motion pictures
+and a self-contained preview page.
+
+    python -m tools.gallery all                      # every sheet and the page, into build/gallery
+    python -m tools.gallery sheets --pack initial    # one pack's family sheets
+    python -m tools.gallery motion helix lfo_flower  # larger pictures of two motions
+    python -m tools.gallery page --family computed   # a page with only the computed rudiments
+    python -m tools.gallery list --json              # the grouping, as JSON
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import sys
+from pathlib import Path
+
+from . import motions as catalogue
+from .render import default_processes, motion_jobs, run_jobs, run_motion_job, run_sheet_job, sheet_jobs, timed
+
+DEFAULT_OUT = Path("build/gallery")
+FORMATS = ("png", "svg")
+
+
+def parser() -> argparse.ArgumentParser:
+    common = argparse.ArgumentParser(add_help=False)
+    chosen = common.add_argument_group("selection (filters combine; none selects every motion)")
+    chosen.add_argument("names", nargs="*", help="catalogue names")
+    chosen.add_argument("--pack", action="append", default=[], choices=catalogue.PACKS, help="repeatable")
+    chosen.add_argument("--family", action="append", default=[], help="family name, e.g. lfo or beat_four_floor; repeatable")
+    chosen.add_argument("--dims", action="append", default=[], type=int, choices=(1, 2, 3), help="repeatable")
+    common.add_argument("--out", type=Path, default=DEFAULT_OUT, help=f"output folder (default {DEFAULT_OUT})")
+    common.add_argument("--format", action="append", choices=FORMATS, help="picture format, repeatable (default png and svg)")
+    common.add_argument("--dpi", type=int, default=None, help="picture resolution (default 100 for sheets, 110 for motions)")
+    common.add_argument("--jobs", type=int, default=default_processes(), help="worker processes (default: one per core)")
+
+    top = argparse.ArgumentParser(prog="python -m tools.gallery", description=__doc__.splitlines()[0])
+    commands = top.add_subparsers(dest="command", required=True)
+    commands.add_parser("sheets", parents=[common], help="one contact sheet per family into OUT/sheets")
+    commands.add_parser("motion", parents=[common], help="one larger picture per motion into OUT/motions")
+    page = commands.add_parser("page", parents=[common], help="the preview page OUT/index.html")
+    page.add_argument("--page-name", default="index.html")
+    everything = commands.add_parser("all", parents=[common], help="sheets and the page")
+    everything.add_argument("--page-name", default="index.html")
+    listing = commands.add_parser("list", parents=[common], help="print the selected motions with pack and family")
+    listing.add_argument("--json", action="store_true")
+    return top
+
+
+def report_sheets(results, timing, out: Path) -> None:
+    noted = {name: notes for result in results for name, notes in result.notes.items() if notes}
+    sheets = sum(1 for r in results for f in r.files if f.suffix == ".png") or len(results)
+    print(f"{timing.motions} motions on {sheets} sheets in {out}: {timing.seconds:.1f} s ({timing.per_motion_ms:.0f} ms a motion)")
+    for name, notes in sorted(noted.items()):
+        print(f"  {name}: {'; '.join(notes)}")
+
+
+def make_sheets(chosen, args) -> None:
+    folder = args.out / "sheets"
+    folder.mkdir(parents=True, exist_ok=True)
+    jobs = sheet_jobs(chosen, folder, args.format or FORMATS, args.dpi)
+    results, timing = timed(lambda: run_jobs(run_sheet_job, jobs, args.jobs))
+    report_sheets(results, timing, folder)
+
+
+def make_motion_pictures(chosen, args) -> None:
+    folder = args.out / "motions"
+    folder.mkdir(parents=True, exist_ok=True)
+    results, timing = timed(lambda: run_jobs(run_motion_job, motion_jobs(chosen, folder, args.format or FORMATS, args.dpi), args.jobs))
+    print(f"{timing.motions} pictures in {folder}: {timing.seconds:.1f} s")
+
+
+def make_page(chosen, args) -> None:
+    from .page import write_page
+    from .render import sample_tables
+
+    tables = sample_tables(chosen, args.jobs)
+    target = write_page(chosen, tables, args.out / args.page_name)
+    print(f"page with {len(chosen)} motions: {target} ({target.stat().st_size / 1e6:.1f} MB)")
+
+
+def list_motions(chosen, as_json: bool) -> None:
+    if as_json:
+        json.dump([{"name": m.name, "pack": m.pack, "family": m.family, "period_pips": m.period,
+                    "dimensions": m.dims} for m in chosen], sys.stdout, indent=1)
+        print()
+        return
+    for family, members in catalogue.group_by_family(chosen).items():
+        packs = sorted({m.pack for m in members}, key=catalogue.PACKS.index)
+        print(f"{family:<24} {len(members):>3}  {', '.join(packs)}")
+
+
+def main(argv=None) -> int:
+    args = parser().parse_args(argv)
+    try:
+        chosen = catalogue.select(catalogue.load_motions(), args.names, args.pack, args.family, args.dims)
+    except KeyError as error:
+        print(f"error: {error.args[0]}", file=sys.stderr)
+        return 2
+    if not chosen:
+        print("error: no motion matches the selection", file=sys.stderr)
+        return 2
+    if args.command == "list":
+        list_motions(chosen, args.json)
+    if args.command in ("sheets", "all"):
+        make_sheets(chosen, args)
+    if args.command == "motion":
+        make_motion_pictures(chosen, args)
+    if args.command in ("page", "all"):
+        make_page(chosen, args)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
