@@ -20,9 +20,56 @@ const RudimentInfo* find_default(std::span<const RudimentInfo> defaults, std::st
     return row == defaults.end() ? nullptr : &*row;
 }
 
-// Length first, so most names are passed over without reading their bytes.
-constexpr bool same_name(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && a == b;
+// FNV-1a over the name's bytes, folded to 32 bits. Equal names have equal
+// fingerprints; unequal names rarely do, and a shared fingerprint only costs
+// one byte comparison.
+constexpr std::uint32_t name_fingerprint(std::string_view name) noexcept {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+std::vector<std::uint32_t> fingerprints_of(const std::vector<SampledPattern>& patterns) {
+    std::vector<std::uint32_t> fingerprints;
+    fingerprints.reserve(patterns.size());
+    for (const SampledPattern& pattern : patterns) {
+        fingerprints.push_back(name_fingerprint(pattern.info().name));
+    }
+    return fingerprints;
+}
+
+// Fingerprints are scanned in blocks whose matches are gathered without a
+// branch, which the compiler turns into a few vector compares per block.
+constexpr std::size_t scan_block = 16;
+
+bool block_has(const std::uint32_t* block, std::uint32_t fingerprint) noexcept {
+    bool found = false;
+    for (std::size_t i = 0; i < scan_block; ++i) {
+        found |= block[i] == fingerprint;
+    }
+    return found;
+}
+
+// A linear scan in list order for the pattern named exactly `name` (names
+// are unique, so at most one), reading fingerprints block by block and name
+// bytes only where a fingerprint matches.
+const SampledPattern* find_own(std::span<const SampledPattern> patterns,
+                               std::span<const std::uint32_t> fingerprints, std::string_view name) noexcept {
+    const std::uint32_t fingerprint = name_fingerprint(name);
+    for (std::size_t start = 0; start < fingerprints.size(); start += scan_block) {
+        const std::size_t end = std::min(start + scan_block, fingerprints.size());
+        if (end - start == scan_block && !block_has(&fingerprints[start], fingerprint)) {
+            continue;
+        }
+        for (std::size_t i = start; i < end; ++i) {
+            if (fingerprints[i] == fingerprint && patterns[i].info().name == name) {
+                return &patterns[i];
+            }
+        }
+    }
+    return nullptr;
 }
 
 // Exact floating-point equality on every axis (no tolerance).
@@ -93,13 +140,12 @@ std::vector<SampledPattern> take_kept(std::vector<SampledPattern> patterns) {
 
 }  // namespace
 
-PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns) : patterns_(take_kept(std::move(patterns))) {}
+PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns)
+    : patterns_(take_kept(std::move(patterns))), name_fingerprints_(fingerprints_of(patterns_)) {}
 
 Offset3 PatternLibrary::sample(std::string_view name, int pip) const {
-    for (const SampledPattern& pattern : patterns_) {
-        if (same_name(pattern.info().name, name)) {
-            return pattern.sample(pip);
-        }
+    if (const SampledPattern* own = find_own(patterns_, name_fingerprints_, name)) {
+        return own->sample(pip);
     }
     return kinetrope::sample(name, pip);
 }

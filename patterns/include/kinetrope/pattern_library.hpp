@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -37,6 +38,10 @@ public:
 
 private:
     std::vector<SampledPattern> patterns_;
+    // One fingerprint of each kept pattern's name, in the same order: the
+    // scan in sample() reads this small array and compares name bytes only
+    // where a fingerprint matches.
+    std::vector<std::uint32_t> name_fingerprints_;
 };
 
 }  // namespace kinetrope
