@@ -40,16 +40,18 @@ std::vector<std::uint32_t> fingerprints_of(const std::vector<SampledPattern>& pa
     return fingerprints;
 }
 
-// Fingerprints are scanned in blocks whose matches are gathered without a
+// Fingerprints are scanned in blocks whose matches are counted without a
 // branch, which the compiler turns into a few vector compares per block.
-constexpr std::size_t scan_block = 16;
+constexpr std::size_t scan_block = 64;
 
-bool block_has(const std::uint32_t* block, std::uint32_t fingerprint) noexcept {
-    bool found = false;
+// Kept out of line: inlined into the scan loop, the compiler no longer
+// vectorises it.
+[[gnu::noinline]] bool block_has(const std::uint32_t* block, std::uint32_t fingerprint) noexcept {
+    std::uint32_t matches = 0;
     for (std::size_t i = 0; i < scan_block; ++i) {
-        found |= block[i] == fingerprint;
+        matches += block[i] == fingerprint;
     }
-    return found;
+    return matches != 0;
 }
 
 // A linear scan in list order for the pattern named exactly `name` (names
