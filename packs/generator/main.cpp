@@ -1,7 +1,8 @@
 // kinetrope_pack_generator: renders every built-in pack and writes the C++
 // tables, headers and registry that the library compiles.
 //
-// Usage: kinetrope_pack_generator <output dir> <pack>...
+// Usage: kinetrope_pack_generator <output dir> <data dir> <pack>...
+// The data dir holds the packs' reviewable data files (scores, sequences).
 // The packs named must be exactly the generator's packs, in registry order,
 // so that the build's list of generated files cannot drift from the data.
 #include <exception>
@@ -44,14 +45,15 @@ bool names_match(const std::vector<Pack>& packs, const std::vector<std::string>&
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::cerr << "usage: kinetrope_pack_generator <output dir> <pack>...\n";
+    if (argc < 3) {
+        std::cerr << "usage: kinetrope_pack_generator <output dir> <data dir> <pack>...\n";
         return 2;
     }
     try {
         const std::filesystem::path out = argv[1];
-        const std::vector<std::string> requested(argv + 2, argv + argc);
-        const std::vector<Pack> packs = all_packs();
+        const std::filesystem::path data_dir = argv[2];
+        const std::vector<std::string> requested(argv + 3, argv + argc);
+        const std::vector<Pack> packs = all_packs(data_dir);
         if (!names_match(packs, requested)) {
             std::cerr << "kinetrope_pack_generator: the build's pack list differs from the generator's packs:";
             for (const Pack& pack : packs) {
