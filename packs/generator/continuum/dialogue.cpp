@@ -4,6 +4,7 @@
 // after a group's last note a light pickup leans late toward the next
 // group's direction.
 #include <array>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,14 @@ namespace kinetrope::packgen::continuum {
 
 namespace {
 
-constexpr std::array<std::array<int, 4>, 16> members = {{
-    {3, 4, 5, 0}, {5, 3, 4, 0}, {3, 5, 2, 0}, {2, 5, 4, 0}, {4, 3, 2, 0}, {3, 2, 4, 5}, {5, 2, 3, 4}, {2, 3, 5, 3},
-    {3, 4, 3, 5}, {5, 4, 2, 3}, {2, 4, 5, 2}, {4, 5, 3, 2}, {3, 5, 4, 3}, {5, 3, 2, 5}, {2, 5, 3, 5}, {4, 3, 5, 4},
-}};
+// Group lengths in eighths.
+const std::vector<std::vector<int>>& members() {
+    static const std::vector<std::vector<int>> groups = {
+        {3, 4, 5},    {5, 3, 4},    {3, 5, 2},    {2, 5, 4},    {4, 3, 2},    {3, 2, 4, 5}, {5, 2, 3, 4}, {2, 3, 5, 3},
+        {3, 4, 3, 5}, {5, 4, 2, 3}, {2, 4, 5, 2}, {4, 5, 3, 2}, {3, 5, 4, 3}, {5, 3, 2, 5}, {2, 5, 3, 5}, {4, 3, 5, 4},
+    };
+    return groups;
+}
 
 constexpr double eighth = 32.0;
 constexpr double level = 0.32;
@@ -25,16 +30,6 @@ constexpr double fade = 0.75;     // each eighth of a group against the one befo
 constexpr double pickup = 0.45;   // pickup strength against an accent
 constexpr std::array<Offset3, 4> directions = {
     {{1.0, -0.45, 0.0}, {0.0, -0.4, 0.9}, {-1.0, -0.45, 0.0}, {0.0, -0.4, -0.9}}};
-
-std::vector<int> groups_of(const std::array<int, 4>& numbers) {
-    std::vector<int> groups;
-    for (const int n : numbers) {
-        if (n > 0) {
-            groups.push_back(n);
-        }
-    }
-    return groups;
-}
 
 std::vector<Bump> dialogue(const std::vector<int>& groups, int period) {
     std::vector<Bump> bumps;
@@ -56,13 +51,8 @@ std::vector<Bump> dialogue(const std::vector<int>& groups, int period) {
 
 std::vector<PatternDef> dialogue_family() {
     std::vector<PatternDef> family;
-    for (const auto& numbers : members) {
-        const std::vector<int> groups = groups_of(numbers);
-        int eighths = 0;
-        for (const int n : groups) {
-            eighths += n;
-        }
-        const int period = 32 * eighths;
+    for (const std::vector<int>& groups : members()) {
+        const int period = 32 * std::accumulate(groups.begin(), groups.end(), 0);
         family.push_back(rhythm(numbered("dialogue", groups), period,
                                 "Different eighth-note group lengths pass a phrase between directions, with late "
                                 "pickup responses.",

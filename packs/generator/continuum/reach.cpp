@@ -52,7 +52,8 @@ double across(Kind kind, double s) {
         case Kind::lift:
             return 0.3 * std::sin(2.0 * pi * s) * std::sin(pi * s);
         case Kind::hook:
-            return 0.5 * s * squared_sine(s) * squared_sine(s) * 2.0;
+            // Grows toward the tip and stays on the way back.
+            return s * squared_sine(s) * squared_sine(s);
         case Kind::recoil:
             return 0.12 * std::sin(2.0 * pi * std::min(s / 0.75, 1.0));
     }
