@@ -28,12 +28,12 @@ Offset3 braid(Cycles c, double theta) {
     const double ny = 0.7 * std::sin(theta);
     const double n = std::hypot(nx, ny);
     // The point on the rolling elliptical cross-section.
-    const double u = 0.26 * std::cos(c.b * theta);
-    const double v = 0.14 * std::sin(c.b * theta);
+    const double u = 0.34 * std::cos(c.b * theta);
+    const double v = 0.2 * std::sin(c.b * theta);
     const double roll = c.a * theta;
     const double across = u * std::cos(roll) - v * std::sin(roll);
     const double lift = u * std::sin(roll) + v * std::cos(roll);
-    return {cx + across * nx / n, cy + across * ny / n, 1.6 * lift + 0.12 * std::sin((c.b + 2) * theta + 0.7)};
+    return {cx + across * nx / n, cy + across * ny / n, 1.3 * lift + 0.12 * std::sin((c.b + 2) * theta + 0.7)};
 }
 
 }  // namespace
