@@ -293,3 +293,33 @@ def test_triplet_variants_share_four_beats_then_part(number):
 def test_echo_answer_turns_away_from_the_call(name):
     call, answer = table(name)[0], table(name)[256]
     assert call[0] > 0 and answer[0] < 0 and answer[2] > call[2]
+
+
+DIALOGUE_DIRECTIONS = [(0, 1), (2, 1), (0, -1), (2, -1)]  # (axis, sign): right, forward, left, back
+
+
+@pytest.mark.parametrize("name", NAMES["dialogue"])
+def test_dialogue_pickups_lean_late_toward_the_next_group(name):
+    groups = [int(n) for n in name.split("_")[1:]]
+    points = table(name)
+    starts = [32 * sum(groups[:g]) for g in range(len(groups))]
+    for g, start in enumerate(starts):
+        axis, sign = DIALOGUE_DIRECTIONS[g % 4]
+        assert math.copysign(1, points[start][axis]) == sign, g
+        pickup = points[start - 16]  # half an eighth before the group, round the loop
+        assert math.copysign(1, pickup[axis]) == sign and pickup[axis] != 0.0, g
+
+
+@pytest.mark.parametrize("name", NAMES["burst"])
+def test_burst_settling_accent_comes_alone_after_the_bursts(name):
+    points = table(name)
+    lowest = min(range(512), key=lambda i: points[i][1])
+    assert 384 < lowest < 512
+    assert all(p == (0.0, 0.0, 0.0) for p in points[400:440])
+
+
+@pytest.mark.parametrize("name", NAMES["scan"])
+def test_scan_swings_widest_on_its_return(name):
+    points = table(name)
+    widest = max(range(1024), key=lambda i: math.hypot(points[i][0], points[i][1] / 0.8))
+    assert widest > 0.78 * 1024 - 1

@@ -36,7 +36,8 @@ std::vector<Bump> dialogue(const std::vector<int>& groups, int period) {
     int eighths = 0;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const Offset3 voice = directions[g % directions.size()];
-        const Offset3 next = directions[(g + 1) % directions.size()];
+        // The group after the last is the first one, round the loop.
+        const Offset3 next = directions[(g + 1) % groups.size() % directions.size()];
         double strength = 1.0;
         for (int e = 0; e < groups[g]; ++e, ++eighths, strength *= fade) {
             bumps.push_back({eighth * eighths, 0.0, strength * voice});
