@@ -71,7 +71,7 @@ Offset3 three_lobe_cam(double t) { return {0.125 * std::sin(t), 0.1 * std::cos(t
 // drops the point briefly.
 Offset3 escapement(double t) {
     const double release = 0.5 * (1.0 + std::cos(8.0 * t));
-    return {std::tanh(3.0 * std::sin(4.0 * t)), -0.35 * std::pow(release, 4), 0.0};
+    return {std::tanh(2.0 * std::sin(4.0 * t)), -0.35 * std::pow(release, 4), 0.0};
 }
 
 Offset3 paddle(double t) {

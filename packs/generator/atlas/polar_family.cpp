@@ -23,7 +23,7 @@ Offset3 rose(int k, double pip) {
 
 // How far the bent lobe's crest leans, in radians times the lobe count:
 // below 2 keeps the warped angle increasing.
-constexpr double lean = 0.8;
+constexpr double lean = 1.4;
 // Innermost radius between lobes, as a share of the outermost.
 constexpr double waist = 0.55;
 // Softens the joins between lobes into rounded valleys.

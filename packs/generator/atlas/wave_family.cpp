@@ -36,11 +36,11 @@ double soft_rectifier(double t) {
 // Phase t - a sin t: a slow rise and a quick fall.
 double skew_warp(double t) { return std::sin(t - 0.6 * std::sin(t)); }
 
-// Long, even rise, quick drop, then a recovery that scoops up from below.
+// A slow rise to the crest, a quick drop, then a long shallow bowl back up:
+// the square of the sine flattens the trough into a scoop.
 double scoop_warp(double t) {
-    const double u = t - 0.5 * std::sin(t);
-    const double s = std::sin(u);
-    return s - 0.3 * s * s * std::cos(u);
+    const double s = std::sin(t - 0.5 * std::sin(t));
+    return s + 0.4 * s * s - 0.2;
 }
 
 // Flat shelves at half height on every flank, scooped approaches to the crests.
