@@ -161,6 +161,13 @@ def test_atlas_rows_follow_the_expansion_pack_in_registry_order():
     assert [(r["name"], r["period_pips"], r["dimensions"], r["description"]) for r in rows] == expected_rows()
 
 
+@pytest.mark.parametrize("name", ATLAS)
+def test_every_table_is_a_closed_loop(name):
+    table_ = points(name)
+    step = lambda a, b: max(abs(u - v) for u, v in zip(a, b))
+    assert step(table_[-1], table_[0]) <= max(step(a, b) for a, b in zip(table_, table_[1:]))
+
+
 def family(prefix):
     return [name for name in ATLAS if name.startswith(prefix)]
 

@@ -107,10 +107,11 @@ Offset3 crank_rocker(double t) {
     const double across = std::sqrt(coupler * coupler - along * along);
     const double cx = bx + (along * dx - across * dy) / span;
     const double cy = by + (along * dy + across * dx) / span;
-    // Coupler point: half-way along the coupler and 0.8 off it.
+    // Coupler point: 70 % of the way along the coupler and 0.8 to its right,
+    // where the coupler curve draws a teardrop with a sharp return.
     const double ux = (cx - bx) / coupler;
     const double uy = (cy - by) / coupler;
-    return {bx + 0.5 * (cx - bx) - 0.8 * uy, by + 0.5 * (cy - by) + 0.8 * ux, std::atan2(cy, cx - ground)};
+    return {bx + 0.7 * (cx - bx) + 0.8 * uy, by + 0.7 * (cy - by) - 0.8 * ux, std::atan2(cy, cx - ground)};
 }
 
 Offset3 piston_balance(double t) { return {std::cos(t), 0.5 * std::sin(2.0 * t), 0.25 * std::sin(t)}; }
