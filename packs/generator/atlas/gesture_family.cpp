@@ -4,6 +4,8 @@
 // reviewable data in atlas_gestures.txt.
 #include <array>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 

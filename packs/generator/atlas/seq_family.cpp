@@ -3,9 +3,9 @@
 // next; the last glides back to the first. Even sequences give every step
 // the same time; lilt sequences alternate long and short steps, 2 : 1.
 // The positions are reviewable data, one line per shape, in atlas_seq.txt.
-#include <algorithm>
 #include <array>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
