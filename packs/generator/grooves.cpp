@@ -1,5 +1,6 @@
 #include "grooves.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <stdexcept>
@@ -36,7 +37,8 @@ constexpr std::array<Hit, 20> hits_b = {{
 
 // Direction of each instrument's gesture: kicks lift and lean back, snares
 // and their ghost notes push forward and down, closed hats dip, open hats
-// lift and lean back. The pack scales each axis into its stated range.
+// lift and lean back. The pack then sets the gain of each side of each axis
+// so that the groove spans its stated ranges.
 Offset3 direction(Instrument instrument) {
     switch (instrument) {
         case kick:
@@ -58,6 +60,47 @@ constexpr double two_bars = 512.0;
 
 double quantised(double pip) { return std::fmod(std::round(pip / sixteenth) * sixteenth, two_bars); }
 
+double& component(Offset3& o, int axis) { return axis == 0 ? o.x : o.y; }
+
+// Lowest and highest value of one axis of the summed gestures over the pips.
+AxisRange reached(const std::vector<Bump>& gestures, int period, int axis) {
+    AxisRange r{0.0, 0.0};
+    for (int i = 0; i < period; ++i) {
+        Offset3 p = bumps_at(gestures, i, period);
+        const double v = component(p, axis);
+        r = {std::min(r.low, v), std::max(r.high, v)};
+    }
+    return r;
+}
+
+// Each gesture's amplitude on `axis` multiplied by `up` where positive and by
+// `down` where negative.
+void scale_signs(std::vector<Bump>& gestures, int axis, double up, double down) {
+    for (Bump& b : gestures) {
+        double& a = component(b.amplitude, axis);
+        a *= a > 0.0 ? up : down;
+    }
+}
+
+// Overlapping gestures of opposite sign make each end depend a little on
+// both gains, so the gains are refined until both ends sit on their range
+// ends to well below the stored precision.
+void span_axis(std::vector<Bump>& gestures, int period, int axis, AxisRange range) {
+    constexpr int most_rounds = 50;
+    constexpr double close_enough = 1e-14;
+    for (int round = 0; round < most_rounds; ++round) {
+        const AxisRange now = reached(gestures, period, axis);
+        if (now.low >= 0.0 || now.high <= 0.0) {
+            throw std::runtime_error("a groove axis must swing both ways to span its range");
+        }
+        if (std::fabs(now.low - range.low) < close_enough && std::fabs(now.high - range.high) < close_enough) {
+            return;
+        }
+        scale_signs(gestures, axis, range.high / now.high, range.low / now.low);
+    }
+    throw std::runtime_error("groove gestures do not settle on their range ends");
+}
+
 }  // namespace
 
 std::span<const Hit> excerpt_a() noexcept { return hits_a; }
@@ -70,6 +113,12 @@ std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid) {
         bumps.push_back({on_grid ? quantised(hit.pip) : hit.pip, hit.width, hit.level * direction(hit.instrument)});
     }
     return bumps;
+}
+
+std::vector<Bump> spanning_ranges(std::vector<Bump> gestures, int period, AxisRange x, AxisRange y) {
+    span_axis(gestures, period, 0, x);
+    span_axis(gestures, period, 1, y);
+    return gestures;
 }
 
 }  // namespace kinetrope::packgen

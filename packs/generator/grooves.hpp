@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "rules.hpp"
 #include "shapes.hpp"
 
 namespace kinetrope::packgen {
@@ -27,5 +28,11 @@ std::span<const Hit> excerpt_b() noexcept;
 // direction, scaled by the hit's level. With `on_grid` every onset moves
 // to the nearest multiple of 16 pips (a sixteenth note).
 std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid);
+
+// The gestures with, on x and on y, every positive amplitude scaled by one
+// gain and every negative amplitude by another, chosen so that the sum over
+// the loop's pips reaches both ends of the axis's range. Onsets, widths and
+// the rests at the origin between gestures stay as they are.
+std::vector<Bump> spanning_ranges(std::vector<Bump> gestures, int period, AxisRange x, AxisRange y);
 
 }  // namespace kinetrope::packgen

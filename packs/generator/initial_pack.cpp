@@ -186,9 +186,8 @@ const std::array<GrooveVariant, 4> groove_variants = {{
 }};
 
 PatternDef groove(const GrooveVariant& g) {
-    Rule raw = gestures(512, hit_gestures(g.excerpt(), g.on_grid));
     return pattern(std::string(g.name), 512, 2, std::string(g.description),
-                   fitted_to_ranges(std::move(raw), 512, g.x, g.y));
+                   gestures(512, spanning_ranges(hit_gestures(g.excerpt(), g.on_grid), 512, g.x, g.y)));
 }
 
 }  // namespace

@@ -377,3 +377,11 @@ def test_grid_version_moves_the_performed_hits(excerpt):
     played, grid = table(f"groove_{excerpt}_played"), table(f"groove_{excerpt}_grid")
     assert played != grid
     assert catalogue_row(f"groove_{excerpt}_grid")["dimensions"] == 2
+
+
+@pytest.mark.parametrize("name", sorted(GROOVE_RANGES))
+def test_groove_reaches_both_ends_of_both_ranges(name):
+    points = table(name)
+    for axis, (low, high) in enumerate(GROOVE_RANGES[name]):
+        values = [p[axis] for p in points]
+        assert min(values) == pytest.approx(low, abs=0.00005) and max(values) == pytest.approx(high, abs=0.00005)
