@@ -9,7 +9,7 @@ namespace kinetrope::packgen {
 
 namespace {
 
-using enum Instrument;
+using enum FunkDrum;
 
 // Excerpt A: a sparse two-bar funk figure, kick on one with a pushed kick
 // before beat three, backbeat snares laid back, ghost notes and eighth hats.
@@ -39,7 +39,7 @@ constexpr std::array<Hit, 20> hits_b = {{
 // and their ghost notes push forward and down, closed hats dip, open hats
 // lift and lean back. The pack then sets the gain of each side of each axis
 // so that the groove spans its stated ranges.
-Offset3 direction(Instrument instrument) {
+Offset3 direction(FunkDrum instrument) {
     switch (instrument) {
         case kick:
             return {-0.27, 0.92, 0.0};

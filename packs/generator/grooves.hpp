@@ -10,13 +10,13 @@
 
 namespace kinetrope::packgen {
 
-enum class Instrument { kick, snare, ghost_snare, closed_hat, open_hat };
+enum class FunkDrum { kick, snare, ghost_snare, closed_hat, open_hat };
 
 // One drum hit: performed onset pip (within a 512-pip, two-bar loop), the
 // instrument, its level (0 to 1) and the half-width of its gesture in pips.
 struct Hit {
     double pip;
-    Instrument instrument;
+    FunkDrum instrument;
     double level;
     double width;
 };
