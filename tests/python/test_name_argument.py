@@ -36,11 +36,62 @@ def test_other_objects_are_refused_before_the_lookup(sampler, name):
         sampler(name, 0)
 
 
+LONGEST_NAME = "n" * 128
+
+
 @pytest.mark.parametrize("sampler", SAMPLERS)
-@pytest.mark.parametrize("name, shown", [("nö", "nö"), (b"a\x00b", "a"), ("", "")])
+@pytest.mark.parametrize("name, shown", [
+    ("nö", "nö"), ("", ""),
+    # Every byte of the name, NUL bytes and what follows them included.
+    (b"a\x00b", "a\x00b"), (b"bounce\x00", "bounce\x00"), ("bounce\x00z", "bounce\x00z"),
+    (bytearray(b"\x00sway\x00"), "\x00sway\x00"), (bytearray(b"x" * 129 + b"\x00y"), "x" * 129 + "\x00y"),
+])
 def test_unknown_names_are_reported_with_their_bytes(sampler, name, shown):
-    # The message carries the name up to its first NUL byte: C++ exception
-    # texts end there.
     with pytest.raises(ValueError) as refused:
         sampler(name, 0)
     assert str(refused.value) == "Unknown kinetrope: " + shown
+
+
+@pytest.mark.parametrize("sampler", SAMPLERS)
+@pytest.mark.parametrize("name", [b"\xff", b"ok\x00\xff", bytearray(b"\xc3\x00")])
+def test_unknown_names_that_are_not_utf8_cannot_become_a_message(sampler, name):
+    with pytest.raises(UnicodeDecodeError):
+        sampler(name, 0)
+
+
+class Resizing:
+    """A pip whose conversion resizes the bytearray passed as the name: its
+    buffer moves while the call is under way."""
+
+    def __init__(self, name, pip, becomes):
+        self.name, self.pip, self.becomes = name, pip, becomes
+        self.spare = []
+
+    def __index__(self):
+        self.name[:] = self.becomes
+        self.name.extend(b"_" * 4096)
+        self.spare.append(bytearray(b"circle"))  # likely to reuse the freed buffer
+        return self.pip
+
+
+def sample_own_longest(name, pip):
+    own = kinetrope.SampledPattern(LONGEST_NAME, "", [(0.5, 0.0, 0.0), (0.0, 0.25, 0.0)])
+    return kinetrope.PatternLibrary([own]).sample(name, pip)
+
+
+@pytest.mark.parametrize("sampler, name, expected", [
+    (kinetrope.sample, "bounce", kinetrope.bounce(16).as_tuple()),
+    (library_sample, "bounce", kinetrope.bounce(16).as_tuple()),
+    (sample_own_longest, LONGEST_NAME, (0.5, 0.0, 0.0)),
+], ids=["sample", "PatternLibrary.sample", "longest-own-name"])
+def test_bytearray_name_is_read_as_passed_even_if_resized_during_the_call(sampler, name, expected):
+    name = bytearray(name.encode())
+    assert sampler(name, Resizing(name, 16, b"circle")).as_tuple() == expected
+
+
+@pytest.mark.parametrize("sampler", SAMPLERS)
+def test_long_bytearray_name_resized_during_the_call_is_reported_whole(sampler):
+    name = bytearray(b"z" * 300)
+    with pytest.raises(ValueError) as refused:
+        sampler(name, Resizing(name, 0, b"bounce"))
+    assert str(refused.value) == "Unknown kinetrope: " + "z" * 300
