@@ -157,18 +157,6 @@ def test_text_arguments_accept_str_bytes_and_bytearray(text):
     assert (pattern.name, pattern.description) == ("wave_a", "wave_a")
 
 
-def test_bytearray_texts_are_kept_as_passed_even_if_resized_while_samples_convert():
-    name, description = bytearray(b"wave_a"), bytearray(b"d" * 40)
-
-    class Resizing:
-        def __float__(self):
-            name[:] = description[:] = b"x" * 4096
-            return 0.5
-
-    pattern = SampledPattern(name, description, [(Resizing(), 0.0, 0.0)])
-    assert (pattern.name, pattern.description, pattern.sample(0).x) == ("wave_a", "d" * 40, 0.5)
-
-
 def test_unencodable_str_is_a_type_error():
     with pytest.raises(TypeError):
         SampledPattern("p", "\ud800", [(0.0, 0.0, 0.0)])
