@@ -59,7 +59,7 @@ void raise_with_whole_name(const std::invalid_argument& refused, std::string_vie
         PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
     if (text) {
         PyErr_SetObject(PyExc_ValueError, text.ptr());
-    }
+    }  // otherwise the UnicodeDecodeError of the decoding is the error raised
     throw py::error_already_set();
 }
 

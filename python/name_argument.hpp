@@ -87,9 +87,9 @@ struct type_caster<kinetrope::python::NameArgument> {
     }
 
 private:
-    // A name no longer than any motion name can be fits the fixed buffer
-    // without allocating. A longer one names nothing; it is copied whole only
-    // so that the unknown-name message can show it.
+    // A name of at most max_identifier_length bytes, the longest a motion
+    // name can be, fits the fixed buffer without allocating. A longer one
+    // names no motion; it is copied whole only for the unknown-name message.
     std::string_view copy_of(std::string_view bytes) {
         if (bytes.size() <= short_copy_.size()) {
             return {short_copy_.data(), bytes.copy(short_copy_.data(), bytes.size())};
