@@ -19,7 +19,7 @@ namespace {
 void bind_offset3(py::module_& m) {
     // Created only by the module: no constructor, read-only axes, identity
     // equality and hashing.
-    py::class_<Offset3>(m, "Offset3")
+    define_class<Offset3>(m, "Offset3")
         .def_readonly("x", &Offset3::x)
         .def_readonly("y", &Offset3::y)
         .def_readonly("z", &Offset3::z)
@@ -27,7 +27,7 @@ void bind_offset3(py::module_& m) {
 }
 
 void bind_functions(py::module_& m) {
-    m.def("sample", [](NameArgument name, int pip) { return kinetrope::sample(name.bytes, pip); },
+    m.def("sample", [](NameArgument name, int pip) { return sample_by_name(name, pip, &kinetrope::sample); },
           py::arg("name"), py::arg("pip_count"));
     m.def("catalogue", [] { return catalogue_rows(kinetrope::catalogue()); });
 

@@ -7,18 +7,49 @@
 // a view of its buffer needs no keep-alive. This conversion accepts and
 // refuses exactly what pybind11's does (str as UTF-8, bytes, bytearray) and
 // shows the same name, str, in generated signatures.
+//
+// A str or bytes object never changes, so its bytes are viewed. A bytearray
+// can be resized by Python code that runs while the later arguments are
+// converted (an __index__ of the pip, say), which frees the buffer a view
+// would point into; its bytes are copied instead, so the lookup sees the
+// name as it was passed.
 #pragma once
 
 #include <pybind11/pybind11.h>
 
+#include <array>
 #include <cstddef>
+#include <stdexcept>
+#include <string>
 #include <string_view>
+
+#include "kinetrope/identifier.hpp"
 
 namespace kinetrope::python {
 
 struct NameArgument {
     std::string_view bytes;
 };
+
+// Raises the unknown-name failure of a lookup of `name` with the whole name
+// in its message. A C++ exception text ends at its first NUL byte, so for a
+// name holding one the rest of the name is restored from the argument; the
+// message then reaches Python as ValueError, or as UnicodeDecodeError when it
+// is not UTF-8 (as for any unknown name). Returns without raising when the
+// exception text is already whole or is not an unknown-name message.
+void raise_with_whole_name(const std::invalid_argument& refused, std::string_view name);
+
+// The result of `lookup(name, pip)`, with the unknown-name failure carrying
+// the whole name.
+template <typename Lookup>
+auto sample_by_name(NameArgument name, int pip, Lookup&& lookup) {
+    try {
+        return lookup(name.bytes, pip);
+    } catch (const std::invalid_argument& refused) {
+        raise_with_whole_name(refused, name.bytes);
+        throw;
+    }
+}
 
 }  // namespace kinetrope::python
 
@@ -45,14 +76,30 @@ struct type_caster<kinetrope::python::NameArgument> {
             data = PyBytes_AS_STRING(object);
             size = PyBytes_GET_SIZE(object);
         } else if (PyByteArray_Check(object)) {
-            data = PyByteArray_AS_STRING(object);
-            size = PyByteArray_GET_SIZE(object);
+            value.bytes = copy_of(std::string_view(PyByteArray_AS_STRING(object),
+                                                   static_cast<std::size_t>(PyByteArray_GET_SIZE(object))));
+            return true;
         } else {
             return false;
         }
         value.bytes = std::string_view(data, static_cast<std::size_t>(size));
         return true;
     }
+
+private:
+    // A name of at most max_identifier_length bytes, the longest a motion
+    // name can be, fits the fixed buffer without allocating. A longer one
+    // names no motion; it is copied whole only for the unknown-name message.
+    std::string_view copy_of(std::string_view bytes) {
+        if (bytes.size() <= short_copy_.size()) {
+            return {short_copy_.data(), bytes.copy(short_copy_.data(), bytes.size())};
+        }
+        long_copy_.assign(bytes);
+        return long_copy_;
+    }
+
+    std::array<char, kinetrope::max_identifier_length> short_copy_{};
+    std::string long_copy_;
 };
 
 }  // namespace pybind11::detail

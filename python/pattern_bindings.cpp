@@ -2,10 +2,13 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,27 +65,53 @@ bool load_sample_table(py::handle source, bool convert, std::vector<Offset3>& ro
     return true;
 }
 
-// The patterns handed to a library, as borrowed pointers (None arrives as a
-// null pointer) together with the sequence that owns them. A generator or
-// map is drained into a temporary tuple, which may hold the only references
-// to its patterns; keeping that tuple here keeps every pointed-to pattern
-// alive until the library has copied it.
+// The patterns handed to a library: a tuple of the elements, which holds a
+// reference to each of them until the library has copied it, and a pointer
+// to each element's pattern (null for None). The tuple is taken first, so a
+// sequence that builds its elements on demand, or drops them while it is
+// read, cannot free a pattern that is pointed to. After that no Python code
+// runs: an element is accepted only when its type is SampledPattern or a
+// Python subclass of it, a check that reads the type alone (isinstance()
+// would consult a __class__ attribute, which Python code can supply), and
+// an initialised pattern never changes.
 struct PatternSequence {
-    py::object owner;
+    py::tuple elements;
     std::vector<const SampledPattern*> patterns;
 };
 
+bool load_pattern(py::handle element, const SampledPattern*& pattern) {
+    auto* pattern_type = reinterpret_cast<PyTypeObject*>(py::type::of<SampledPattern>().ptr());
+    if (!PyObject_TypeCheck(element.ptr(), pattern_type)) {
+        return false;
+    }
+    py::detail::make_caster<const SampledPattern&> caster;
+    if (!caster.load(element, false)) {
+        return false;
+    }
+    pattern = &py::detail::cast_op<const SampledPattern&>(caster);
+    return true;
+}
+
 bool load_pattern_sequence(py::handle source, bool convert, PatternSequence& sequence) {
-    py::object items = as_sequence(source, convert);
+    const py::object items = as_sequence(source, convert);
     if (!items) {
         return false;
     }
-    py::detail::make_caster<std::vector<const SampledPattern*>> elements;
-    if (!elements.load(items, convert)) {
-        return false;
+    auto elements = py::reinterpret_steal<py::tuple>(PySequence_Tuple(items.ptr()));
+    if (!elements) {
+        throw py::error_already_set();
     }
-    sequence.patterns = py::detail::cast_op<std::vector<const SampledPattern*>&&>(std::move(elements));
-    sequence.owner = std::move(items);
+    std::vector<const SampledPattern*> patterns;
+    patterns.reserve(elements.size());
+    for (const py::handle element : elements) {
+        const SampledPattern* pattern = nullptr;
+        if (element.is_none() ? !convert : !load_pattern(element, pattern)) {
+            return false;
+        }
+        patterns.push_back(pattern);
+    }
+    sequence.elements = std::move(elements);
+    sequence.patterns = std::move(patterns);
     return true;
 }
 
@@ -121,27 +150,57 @@ SampledPattern make_pattern(std::string name, std::string description, SampleTab
     return SampledPattern(std::move(name), std::move(description), std::move(samples.rows));
 }
 
-// The library keeps copies, so the Python pattern objects stay whole. A
-// None element has no pattern to copy and fails the call with a
+// How many patterns, from the first, decide whether the library accepts the
+// input. The library checks the patterns in input order and stops at the
+// first fault, and one check refuses a running sample total above its
+// limit, so no pattern after the one that takes the total past the limit is
+// ever looked at.
+std::size_t deciding_patterns(std::span<const SampledPattern* const> patterns) {
+    std::size_t total_samples = 0;
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        total_samples += patterns[i]->info().period_pips;
+        if (total_samples > PatternLibrary::max_total_samples) {
+            return i + 1;
+        }
+    }
+    return patterns.size();
+}
+
+// The library keeps copies, so the Python pattern objects stay whole. Only
+// the patterns that decide the outcome are copied, so an input far over the
+// library's limits is refused without first being copied whole.
+//
+// A None element has no pattern to copy and fails the call with a
 // RuntimeError without a message, the outcome of a failed reference cast.
 // pybind11::reference_cast_error itself cannot carry it: the dispatcher
 // catches that one and reports a TypeError instead.
 PatternLibrary make_library(const PatternSequence& sequence) {
+    const std::span<const SampledPattern* const> patterns = sequence.patterns;
+    if (std::ranges::find(patterns, nullptr) != patterns.end()) {
+        throw std::runtime_error("");
+    }
+    // The library refuses too many patterns before it looks at any of them.
+    if (patterns.size() > PatternLibrary::max_patterns) {
+        throw std::invalid_argument("Too many patterns");
+    }
+    const std::size_t deciding = deciding_patterns(patterns);
     std::vector<SampledPattern> copies;
-    copies.reserve(sequence.patterns.size());
-    for (const SampledPattern* pattern : sequence.patterns) {
-        if (pattern == nullptr) {
-            throw std::runtime_error("");
-        }
+    copies.reserve(deciding);
+    for (const SampledPattern* pattern : patterns.first(deciding)) {
         copies.push_back(*pattern);
     }
-    return PatternLibrary(std::move(copies));
+    PatternLibrary library(std::move(copies));
+    if (deciding < patterns.size()) {
+        // The library accepted a pack whose sample total is over its limit.
+        throw std::logic_error("Pattern pack size check disagrees with the library");
+    }
+    return library;
 }
 
 }  // namespace
 
 void bind_sampled_pattern(py::module_& m) {
-    py::class_<SampledPattern>(m, "SampledPattern")
+    define_class<SampledPattern>(m, "SampledPattern")
         .def(py::init(&make_pattern), py::arg("name"), py::arg("description"), py::arg("samples"))
         .def_property_readonly("name", [](const SampledPattern& pattern) { return pattern.info().name; })
         .def_property_readonly("description",
@@ -152,11 +211,15 @@ void bind_sampled_pattern(py::module_& m) {
 }
 
 void bind_pattern_library(py::module_& m) {
-    py::class_<PatternLibrary>(m, "PatternLibrary")
+    define_class<PatternLibrary>(m, "PatternLibrary")
         .def(py::init(&make_library), py::arg("patterns") = py::list())
         .def(
             "sample",
-            [](const PatternLibrary& library, NameArgument name, int pip) { return library.sample(name.bytes, pip); },
+            [](const PatternLibrary& library, NameArgument name, int pip) {
+                return sample_by_name(name, pip, [&library](std::string_view bytes, int p) {
+                    return library.sample(bytes, p);
+                });
+            },
             py::arg("name"), py::arg("pip_count").noconvert())
         .def("catalogue", [](const PatternLibrary& library) { return catalogue_rows(library.catalogue()); });
 }

@@ -93,7 +93,7 @@ private:
 namespace kinetrope::python {
 
 void bind_sampled_recording(py::module_& m) {
-    py::class_<SampledRecording>(m, "SampledRecording")
+    define_class<SampledRecording>(m, "SampledRecording")
         .def(py::init<std::string, std::vector<std::string>, FlatRows, double, double, int>(),
              py::arg("name"), py::arg("dimensions"), py::arg("samples"), py::arg("bpm"),
              py::arg("beat_zero_seconds") = 0.0, py::arg("start_pip") = 0)

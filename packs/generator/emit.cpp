@@ -10,6 +10,7 @@
 
 #include "decimal.hpp"
 #include "name_table.hpp"
+#include "utf8.hpp"
 
 namespace kinetrope::packgen {
 
@@ -27,41 +28,6 @@ bool is_pattern_name(std::string_view name) {
     });
 }
 
-// Well-formed UTF-8: every lead byte followed by the right number of
-// continuation bytes, no stray continuation bytes, no truncated sequence.
-std::size_t continuation_count(unsigned char lead) {
-    if (lead < 0x80) {
-        return 0;
-    }
-    if (lead >= 0xC2 && lead < 0xE0) {
-        return 1;
-    }
-    if (lead >= 0xE0 && lead < 0xF0) {
-        return 2;
-    }
-    if (lead >= 0xF0 && lead < 0xF5) {
-        return 3;
-    }
-    return 4;  // not a lead byte
-}
-
-bool is_utf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t extra = continuation_count(static_cast<unsigned char>(text[i]));
-        if (extra > 3 || i + extra >= text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 void check_pattern(const RenderedPattern& rendered) {
     const PatternDef& p = *rendered.pattern;
     const auto fail = [&](std::string_view what) {
@@ -70,7 +36,7 @@ void check_pattern(const RenderedPattern& rendered) {
     if (!is_pattern_name(p.name)) {
         fail("name must be 8 to 32 bytes of a-z, 0-9 and _, starting with a letter");
     }
-    if (p.description.size() < 43 || p.description.size() > 235 || !is_utf8(p.description)) {
+    if (p.description.size() < 43 || p.description.size() > 235 || !is_valid_utf8(p.description)) {
         fail("description must be 43 to 235 bytes of UTF-8");
     }
     if (p.period < 160 || p.period > 1024 || p.period % 32 != 0) {

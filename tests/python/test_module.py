@@ -115,7 +115,7 @@ def test_name_as_text_or_bytes(name):
     assert kinetrope.sample(name, 8).as_tuple() == kinetrope.bounce(8).as_tuple()
 
 
-@pytest.mark.parametrize("name", ["no_such", "", "Bounce", "bounce ", "bounc", "bouncee", "caf\u00e9"])
+@pytest.mark.parametrize("name", ["no_such", "", "Bounce", "bounce ", "bounc", "bouncee", "caf\u00e9", "bounce\x00"])
 def test_unknown_name_is_value_error_with_the_name(name):
     with pytest.raises(ValueError) as error:
         kinetrope.sample(name, 0)
@@ -160,6 +160,43 @@ def test_offset3_binds_nothing_else():
 def test_offset3_cannot_be_constructed():
     with pytest.raises(TypeError, match=r"^kinetrope\.Offset3: No constructor defined!$"):
         kinetrope.Offset3()
+
+
+# --- instances made without a constructor ---------------------------------
+
+class SubPattern(kinetrope.SampledPattern):
+    pass
+
+
+USES = {
+    kinetrope.Offset3: [lambda o: o.x, lambda o: o.y, lambda o: o.z, lambda o: o.as_tuple()],
+    kinetrope.SampledRecording: [
+        lambda o: o.name, lambda o: o.dimensions, lambda o: o.sample_count, lambda o: o.bpm,
+        lambda o: o.beat_zero_seconds, lambda o: o.start_pip, lambda o: o.sample(0)],
+    kinetrope.SampledPattern: [
+        lambda o: o.name, lambda o: o.description, lambda o: o.period_pips, lambda o: o.sample(0),
+        lambda o: kinetrope.PatternLibrary([o])],
+    SubPattern: [lambda o: o.name, lambda o: o.sample(7), lambda o: kinetrope.PatternLibrary([o])],
+    kinetrope.PatternLibrary: [lambda o: o.sample("bounce", 0), lambda o: o.catalogue()],
+}
+
+
+@pytest.mark.parametrize("cls, use", [(cls, use) for cls, uses in USES.items() for use in uses])
+def test_an_instance_whose_constructor_never_ran_refuses_every_use(cls, use):
+    # Built and dropped first, so that freed memory holding a real object is
+    # at hand to be misread.
+    kinetrope.SampledRecording("rec", ["x"], [[0.5]] * 9, 120.0, 0.0, 7)
+    kinetrope.SampledPattern("wave", "d" * 40, [(0.5, 0.0, 0.0)] * 9)
+    bare = cls.__new__(cls)
+    with pytest.raises(TypeError, match="object was never initialized"):
+        use(bare)
+
+
+def test_init_after_new_gives_a_working_instance_that_a_second_init_leaves_alone():
+    pattern = kinetrope.SampledPattern.__new__(kinetrope.SampledPattern)
+    for name, x in [("late", 0.25), ("again", 0.5)]:
+        pattern.__init__(name, "", [(x, 0.0, 0.0)])
+        assert (pattern.name, pattern.sample(3).x) == ("late", 0.25)
 
 
 # --- catalogue -------------------------------------------------------------

@@ -1,6 +1,10 @@
 import decimal
 import gc
 import math
+import os
+import subprocess
+import sys
+import textwrap
 
 import pytest
 from hypothesis import given, settings
@@ -134,6 +138,99 @@ def test_patterns_held_only_by_a_drained_generator_are_copied_whole():
     rows = library.catalogue()[len(BUILTINS) :]
     assert [row["name"] for row in rows] == [f"gen_{i}" for i in range(64)]
     assert all(library.sample(f"gen_{i}", 7).x == i / 64 for i in range(64))
+
+
+class OnDemand:
+    """A sequence that builds each pattern when it is asked for and keeps none."""
+
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, i):
+        if i >= 3:
+            raise IndexError(i)
+        return SampledPattern(f"pattern_{i}_with_a_long_name", "d" * 48, [(0.25 * i, 0.0, 0.0)] * (i + 1))
+
+
+def test_patterns_that_a_sequence_builds_on_demand_are_copied_whole():
+    library = PatternLibrary(OnDemand())
+    rows = library.catalogue()[len(BUILTINS) :]
+    assert [(row["name"], row["description"], row["period_pips"]) for row in rows] == [
+        (f"pattern_{i}_with_a_long_name", "d" * 48, i + 1) for i in range(3)]
+    assert [library.sample(row["name"], 0).x for row in rows] == [0.0, 0.25, 0.5]
+
+
+class Posing:
+    """Answers like a pattern, through the interoperability method and its
+    __class__; answering drops the first element of `patterns`."""
+
+    def __init__(self, patterns):
+        self.patterns, self.stand_in = patterns, flat("stand_in")
+
+    def _pybind11_conduit_v1_(self, *args):
+        self.patterns[0] = None
+        return self.stand_in._pybind11_conduit_v1_(*args)
+
+    @property
+    def __class__(self):
+        self.patterns[0] = None
+        return SampledPattern
+
+
+def test_objects_posing_as_patterns_are_refused_without_running_their_code():
+    patterns = [ramp("first_pattern_with_a_long_name", 4)]
+    patterns.append(Posing(patterns))
+    with pytest.raises(TypeError, match="incompatible constructor arguments"):
+        PatternLibrary(patterns)
+    assert patterns[0].sample(1).as_tuple() == (0.25, 0.0, 0.0)
+
+
+@pytest.fixture(scope="module")
+def full_patterns():
+    """16 patterns of 65,535 samples: 16 samples short of a library's limit."""
+    return [SampledPattern(f"big_{i}", "", [(0.0, 0.0, 0.0)] * 65535) for i in range(16)]
+
+
+@pytest.mark.parametrize(
+    "after, message",
+    [
+        pytest.param([flat("tail", 16)], None, id="at-the-limit"),
+        pytest.param([flat("tail", 17)], "Pattern pack is too large", id="one-over"),
+        pytest.param([flat("big_0", 17)], "Duplicate pattern name: big_0", id="duplicate-first"),
+    ],
+)
+def test_the_first_fault_is_reported_around_the_sample_limit(full_patterns, after, message):
+    patterns = full_patterns + after
+    if message is None:
+        assert len(PatternLibrary(patterns).catalogue()) == len(BUILTINS) + 17
+        return
+    with pytest.raises(ValueError) as caught:
+        PatternLibrary(patterns)
+    assert str(caught.value) == message
+
+
+@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""), reason="an address-space limit stops ASan")
+def test_inputs_far_over_the_limits_are_refused_without_being_copied():
+    # Under an address-space limit of 512 MiB more than the interpreter
+    # uses, copying 1,024 or more patterns of 65,535 samples (1.5 GiB) would
+    # end in MemoryError instead of the library's own refusal.
+    script = textwrap.dedent(
+        """
+        import resource
+        import kinetrope
+        full = kinetrope.SampledPattern("full", "", [(0.0, 0.0, 0.0)] * 65535)
+        with open("/proc/self/statm") as statm:
+            in_use = int(statm.read().split()[0]) * resource.getpagesize()
+        resource.setrlimit(resource.RLIMIT_AS, (in_use + 2**29, in_use + 2**29))
+        for count in (1025, 5000, 1024):
+            try:
+                kinetrope.PatternLibrary([full] * count)
+            except ValueError as refused:
+                print(refused)
+        """
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=120)
+    assert run.stdout.splitlines() == ["Too many patterns", "Too many patterns", "Duplicate pattern name: full"]
 
 
 @pytest.mark.parametrize(
