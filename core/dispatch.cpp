@@ -13,7 +13,7 @@ namespace {
 
 struct ComputedRudiment {
     RudimentInfo info;
-    Offset3 (*evaluate)(int) noexcept;
+    MotionSampler evaluate;
 };
 
 // The fifteen computed rudiments, in catalogue order.
@@ -92,14 +92,23 @@ std::vector<RudimentInfo> build_catalogue() {
 
 }  // namespace
 
-Offset3 sample(std::string_view name, int pip) {
+UnknownMotion::UnknownMotion(std::string_view name)
+    : std::invalid_argument("Unknown kinetrope: " + std::string(name)),
+      message_("Unknown kinetrope: " + std::string(name)) {}
+
+MotionSampler find_motion(std::string_view name) noexcept {
     if (const ComputedRudiment* rudiment = find_computed(name)) {
-        return rudiment->evaluate(pip);
+        return rudiment->evaluate;
     }
-    if (const PatternEntry* entry = find_pattern(name)) {
-        return entry->sampler(pip);
+    const PatternEntry* entry = find_pattern(name);
+    return entry != nullptr ? entry->sampler : nullptr;
+}
+
+Offset3 sample(std::string_view name, int pip) {
+    if (const MotionSampler sampler = find_motion(name)) {
+        return sampler(pip);
     }
-    throw std::invalid_argument("Unknown kinetrope: " + std::string(name));
+    throw UnknownMotion(name);
 }
 
 const std::vector<RudimentInfo>& catalogue() {

@@ -97,7 +97,7 @@ bool is_exact_copy(const SampledPattern& pattern, const RudimentInfo& row) {
 // Runs every per-pack check in input order and tells, for each input
 // pattern, whether the library keeps it (false: an exact copy of a
 // built-in). The input is only read, so the seen names can be views of it.
-std::vector<bool> select_kept(const std::vector<SampledPattern>& patterns) {
+std::vector<bool> select_kept(std::span<const SampledPattern* const> patterns) {
     if (patterns.size() > PatternLibrary::max_patterns) {
         refuse("Too many patterns");
     }
@@ -107,8 +107,8 @@ std::vector<bool> select_kept(const std::vector<SampledPattern>& patterns) {
     std::size_t total_samples = 0;
     std::vector<bool> kept;
     kept.reserve(patterns.size());
-    for (const SampledPattern& pattern : patterns) {
-        const RudimentInfo info = pattern.info();
+    for (const SampledPattern* pattern : patterns) {
+        const RudimentInfo info = pattern->info();
         if (info.period_pips == 0) {
             refuse("Empty/moved-from pattern");
         }
@@ -120,7 +120,7 @@ std::vector<bool> select_kept(const std::vector<SampledPattern>& patterns) {
             refuse("Pattern pack is too large");
         }
         const RudimentInfo* row = find_default(defaults, info.name);
-        if (row != nullptr && !is_exact_copy(pattern, *row)) {
+        if (row != nullptr && !is_exact_copy(*pattern, *row)) {
             refuse("Cannot override default pattern: " + std::string(info.name));
         }
         kept.push_back(row == nullptr);
@@ -128,22 +128,45 @@ std::vector<bool> select_kept(const std::vector<SampledPattern>& patterns) {
     return kept;
 }
 
-std::vector<SampledPattern> take_kept(std::vector<SampledPattern> patterns) {
+std::vector<const SampledPattern*> addresses_of(const std::vector<SampledPattern>& patterns) {
+    std::vector<const SampledPattern*> addresses;
+    addresses.reserve(patterns.size());
+    for (const SampledPattern& pattern : patterns) {
+        addresses.push_back(&pattern);
+    }
+    return addresses;
+}
+
+// The kept patterns, each moved or copied by `take` once, after every check
+// has passed.
+template <typename Take>
+std::vector<SampledPattern> keep_checked(std::span<const SampledPattern* const> patterns, Take take) {
     const std::vector<bool> kept = select_kept(patterns);
     std::vector<SampledPattern> library;
     library.reserve(static_cast<std::size_t>(std::ranges::count(kept, true)));
     for (std::size_t i = 0; i < patterns.size(); ++i) {
         if (kept[i]) {
-            library.push_back(std::move(patterns[i]));
+            library.push_back(take(i));
         }
     }
     return library;
+}
+
+std::vector<SampledPattern> take_kept(std::vector<SampledPattern> patterns) {
+    return keep_checked(addresses_of(patterns), [&patterns](std::size_t i) { return std::move(patterns[i]); });
+}
+
+std::vector<SampledPattern> copy_kept(std::span<const SampledPattern* const> patterns) {
+    return keep_checked(patterns, [patterns](std::size_t i) { return *patterns[i]; });
 }
 
 }  // namespace
 
 PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns)
     : patterns_(take_kept(std::move(patterns))), name_fingerprints_(fingerprints_of(patterns_)) {}
+
+PatternLibrary::PatternLibrary(std::span<const SampledPattern* const> patterns)
+    : patterns_(copy_kept(patterns)), name_fingerprints_(fingerprints_of(patterns_)) {}
 
 Offset3 PatternLibrary::sample(std::string_view name, int pip) const {
     if (const SampledPattern* own = find_own(patterns_, name_fingerprints_, name)) {

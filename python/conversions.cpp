@@ -2,10 +2,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <string>
-
 #include "bindings.hpp"
-#include "name_argument.hpp"
 
 namespace kinetrope::python {
 
@@ -45,22 +42,6 @@ py::object as_sequence(py::handle source, bool convert) {
         return {};
     }
     return py::tuple(py::reinterpret_borrow<py::iterable>(source));
-}
-
-void raise_with_whole_name(const std::invalid_argument& refused, std::string_view name) {
-    const std::size_t first_nul = name.find('\0');
-    const std::string_view shown = refused.what();
-    if (first_nul == std::string_view::npos || !shown.ends_with(name.substr(0, first_nul))) {
-        return;
-    }
-    std::string message(shown);
-    message.append(name.substr(first_nul));
-    const py::object text = py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
-    if (text) {
-        PyErr_SetObject(PyExc_ValueError, text.ptr());
-    }  // otherwise the UnicodeDecodeError of the decoding is the error raised
-    throw py::error_already_set();
 }
 
 }  // namespace kinetrope::python

@@ -2,6 +2,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <exception>
+#include <string>
 #include <tuple>
 
 #include "bindings.hpp"
@@ -27,7 +29,7 @@ void bind_offset3(py::module_& m) {
 }
 
 void bind_functions(py::module_& m) {
-    m.def("sample", [](NameArgument name, int pip) { return sample_by_name(name, pip, &kinetrope::sample); },
+    m.def("sample", [](NameArgument name, int pip) { return kinetrope::sample(name.bytes, pip); },
           py::arg("name"), py::arg("pip_count"));
     m.def("catalogue", [] { return catalogue_rows(kinetrope::catalogue()); });
 
@@ -49,11 +51,31 @@ void bind_functions(py::module_& m) {
     m.def("five_stroke_roll", &five_stroke_roll);
 }
 
+// An unknown name reaches Python as ValueError with the whole message: the
+// name may hold NUL bytes, where the what() text that pybind11 would show
+// ends. A message that is not UTF-8 (a bytes name that is not) raises the
+// UnicodeDecodeError of decoding it, as for any exception text.
+void translate_unknown_motion(std::exception_ptr thrown) {
+    try {
+        if (thrown) {
+            std::rethrow_exception(thrown);
+        }
+    } catch (const UnknownMotion& unknown) {
+        const std::string& text = unknown.message();
+        PyObject* message = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+        if (message != nullptr) {
+            PyErr_SetObject(PyExc_ValueError, message);
+            Py_DECREF(message);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kinetrope::python
 
 PYBIND11_MODULE(kinetrope, m, py::multiple_interpreters::not_supported()) {
     using namespace kinetrope::python;
+    py::register_exception_translator(&translate_unknown_motion);
     m.doc() = "Integer-pip rhythmic position functions";
     m.attr("PIPS_PER_BEAT") = kinetrope::pips_per_beat;
     bind_sampled_recording(m);

@@ -19,7 +19,6 @@
 
 #include <array>
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -30,26 +29,6 @@ namespace kinetrope::python {
 struct NameArgument {
     std::string_view bytes;
 };
-
-// Raises the unknown-name failure of a lookup of `name` with the whole name
-// in its message. A C++ exception text ends at its first NUL byte, so for a
-// name holding one the rest of the name is restored from the argument; the
-// message then reaches Python as ValueError, or as UnicodeDecodeError when it
-// is not UTF-8 (as for any unknown name). Returns without raising when the
-// exception text is already whole or is not an unknown-name message.
-void raise_with_whole_name(const std::invalid_argument& refused, std::string_view name);
-
-// The result of `lookup(name, pip)`, with the unknown-name failure carrying
-// the whole name.
-template <typename Lookup>
-auto sample_by_name(NameArgument name, int pip, Lookup&& lookup) {
-    try {
-        return lookup(name.bytes, pip);
-    } catch (const std::invalid_argument& refused) {
-        raise_with_whole_name(refused, name.bytes);
-        throw;
-    }
-}
 
 }  // namespace kinetrope::python
 
@@ -98,7 +77,7 @@ private:
         return long_copy_;
     }
 
-    std::array<char, kinetrope::max_identifier_length> short_copy_{};
+    std::array<char, kinetrope::max_identifier_length> short_copy_;  // written before it is read
     std::string long_copy_;
 };
 

@@ -150,51 +150,19 @@ SampledPattern make_pattern(std::string name, std::string description, SampleTab
     return SampledPattern(std::move(name), std::move(description), std::move(samples.rows));
 }
 
-// How many patterns, from the first, decide whether the library accepts the
-// input. The library checks the patterns in input order and stops at the
-// first fault, and one check refuses a running sample total above its
-// limit, so no pattern after the one that takes the total past the limit is
-// ever looked at.
-std::size_t deciding_patterns(std::span<const SampledPattern* const> patterns) {
-    std::size_t total_samples = 0;
-    for (std::size_t i = 0; i < patterns.size(); ++i) {
-        total_samples += patterns[i]->info().period_pips;
-        if (total_samples > PatternLibrary::max_total_samples) {
-            return i + 1;
-        }
-    }
-    return patterns.size();
-}
-
-// The library keeps copies, so the Python pattern objects stay whole. Only
-// the patterns that decide the outcome are copied, so an input far over the
-// library's limits is refused without first being copied whole.
+// The library keeps copies, so the Python pattern objects stay whole; it
+// runs its checks on the borrowed patterns first and copies only what it
+// keeps, so an input far over its limits is refused without being copied.
 //
 // A None element has no pattern to copy and fails the call with a
 // RuntimeError without a message, the outcome of a failed reference cast.
 // pybind11::reference_cast_error itself cannot carry it: the dispatcher
 // catches that one and reports a TypeError instead.
 PatternLibrary make_library(const PatternSequence& sequence) {
-    const std::span<const SampledPattern* const> patterns = sequence.patterns;
-    if (std::ranges::find(patterns, nullptr) != patterns.end()) {
+    if (std::ranges::find(sequence.patterns, nullptr) != sequence.patterns.end()) {
         throw std::runtime_error("");
     }
-    // The library refuses too many patterns before it looks at any of them.
-    if (patterns.size() > PatternLibrary::max_patterns) {
-        throw std::invalid_argument("Too many patterns");
-    }
-    const std::size_t deciding = deciding_patterns(patterns);
-    std::vector<SampledPattern> copies;
-    copies.reserve(deciding);
-    for (const SampledPattern* pattern : patterns.first(deciding)) {
-        copies.push_back(*pattern);
-    }
-    PatternLibrary library(std::move(copies));
-    if (deciding < patterns.size()) {
-        // The library accepted a pack whose sample total is over its limit.
-        throw std::logic_error("Pattern pack size check disagrees with the library");
-    }
-    return library;
+    return PatternLibrary(std::span<const SampledPattern* const>(sequence.patterns));
 }
 
 }  // namespace
@@ -215,11 +183,7 @@ void bind_pattern_library(py::module_& m) {
         .def(py::init(&make_library), py::arg("patterns") = py::list())
         .def(
             "sample",
-            [](const PatternLibrary& library, NameArgument name, int pip) {
-                return sample_by_name(name, pip, [&library](std::string_view bytes, int p) {
-                    return library.sample(bytes, p);
-                });
-            },
+            [](const PatternLibrary& library, NameArgument name, int pip) { return library.sample(name.bytes, pip); },
             py::arg("name"), py::arg("pip_count").noconvert())
         .def("catalogue", [](const PatternLibrary& library) { return catalogue_rows(library.catalogue()); });
 }

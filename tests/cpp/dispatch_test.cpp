@@ -22,9 +22,12 @@ TEST_P(UnknownName, ThrowsWithTheNameAppended) {
     try {
         kinetrope::sample(name, 0);
         FAIL() << "no exception for '" << name << "'";
-    } catch (const std::invalid_argument& e) {
-        // what() is a C string: a name holding a NUL byte shows up to that byte.
+    } catch (const kinetrope::UnknownMotion& e) {
+        // what() is a C string that ends at a NUL byte of the name; the
+        // message keeps every byte.
         EXPECT_STREQ(e.what(), ("Unknown kinetrope: " + name).c_str());
+        EXPECT_EQ(e.message(), "Unknown kinetrope: " + name);
+        EXPECT_EQ(kinetrope::find_motion(name), nullptr);
     }
 }
 

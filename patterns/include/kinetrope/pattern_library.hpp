@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,11 @@ public:
     // left out, so the built-in answers for its name. Throws
     // std::invalid_argument at the first fault.
     explicit PatternLibrary(std::vector<SampledPattern> patterns = {});
+
+    // The same checks over patterns the caller keeps (none may be null);
+    // only the patterns kept are copied, and only once every check has
+    // passed, so a pack far over the limits is refused without copying.
+    explicit PatternLibrary(std::span<const SampledPattern* const> patterns);
 
     // The pack pattern named exactly `name` at `pip`, else the built-in
     // motion of that name. Allocates nothing unless the name is unknown,
