@@ -17,12 +17,8 @@
 
 #include <pybind11/pybind11.h>
 
-#include <array>
 #include <cstddef>
-#include <string>
 #include <string_view>
-
-#include "kinetrope/identifier.hpp"
 
 namespace kinetrope::python {
 
@@ -55,9 +51,13 @@ struct type_caster<kinetrope::python::NameArgument> {
             data = PyBytes_AS_STRING(object);
             size = PyBytes_GET_SIZE(object);
         } else if (PyByteArray_Check(object)) {
-            value.bytes = copy_of(std::string_view(PyByteArray_AS_STRING(object),
-                                                   static_cast<std::size_t>(PyByteArray_GET_SIZE(object))));
-            return true;
+            copy_ = reinterpret_steal<object>(PyBytes_FromStringAndSize(PyByteArray_AS_STRING(object),
+                                                                        PyByteArray_GET_SIZE(object)));
+            if (!copy_) {
+                throw error_already_set();
+            }
+            data = PyBytes_AS_STRING(copy_.ptr());
+            size = PyBytes_GET_SIZE(copy_.ptr());
         } else {
             return false;
         }
@@ -66,19 +66,11 @@ struct type_caster<kinetrope::python::NameArgument> {
     }
 
 private:
-    // A name of at most max_identifier_length bytes, the longest a motion
-    // name can be, fits the fixed buffer without allocating. A longer one
-    // names no motion; it is copied whole only for the unknown-name message.
-    std::string_view copy_of(std::string_view bytes) {
-        if (bytes.size() <= short_copy_.size()) {
-            return {short_copy_.data(), bytes.copy(short_copy_.data(), bytes.size())};
-        }
-        long_copy_.assign(bytes);
-        return long_copy_;
-    }
-
-    std::array<char, kinetrope::max_identifier_length> short_copy_;  // written before it is read
-    std::string long_copy_;
+    // A bytearray name's bytes, copied into a bytes object that lives as
+    // long as this conversion (the whole call). Only a bytearray pays for
+    // it; a member that needs no clearing keeps the str and bytes paths as
+    // cheap as before.
+    object copy_;
 };
 
 }  // namespace pybind11::detail
