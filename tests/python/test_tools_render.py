@@ -5,6 +5,8 @@ import decimal
 import os
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import numpy as np
@@ -230,6 +232,33 @@ def test_subclass_instances_and_empty_runs():
     pattern = Pattern("sub", "", [[0.5, -0.0, 0.0]])
     assert_identical(render(pattern, [0, 1]), expected(lambda p: pattern.sample(p).as_tuple(), [0, 1]))
     assert render(pattern, []).shape == (0, 3) and render(RECORDING, []).shape == (0, 2)
+
+
+def test_the_loop_lets_other_threads_run():
+    # With a switch interval far longer than the render, this thread is never
+    # made to hand over the interpreter: the watcher counts only while render
+    # has released it.
+    counted, stop = [0], threading.Event()
+
+    def watch():
+        while not stop.is_set():
+            counted[0] += 1
+            time.sleep(0)
+
+    pips = np.arange(4_000_000, dtype=np.int32)
+    interval = sys.getswitchinterval()
+    watcher = threading.Thread(target=watch)
+    sys.setswitchinterval(30.0)
+    try:
+        watcher.start()
+        before = counted[0]
+        render("helix", pips)
+        during = counted[0] - before
+    finally:
+        stop.set()
+        sys.setswitchinterval(interval)
+        watcher.join()
+    assert during > 0
 
 
 def probe_module() -> Path | None:
