@@ -57,9 +57,15 @@ def test_sampled_pattern():
     assert_identical(render(pattern, pips), expected(lambda p: pattern.sample(p).as_tuple(), pips))
 
 
-@pytest.mark.parametrize("name", ["zeros", "bounce", NAMES[-1]])
+def exact_copy(row) -> kinetrope.SampledPattern:
+    """A user pattern equal to a built-in one, which a library leaves out."""
+    table = render(row["name"], range(row["period_pips"])).tolist()
+    return kinetrope.SampledPattern(row["name"], row["description"], table)
+
+
+@pytest.mark.parametrize("name", ["zeros", "bounce", NAMES[15], NAMES[-1]])
 def test_pattern_library_own_and_built_in_names(name):
-    library = kinetrope.PatternLibrary([signed_zero_pattern()])
+    library = kinetrope.PatternLibrary([signed_zero_pattern(), exact_copy(ROWS[15]), exact_copy(ROWS[0])])
     pips = edge_pips(3)
     assert_identical(render(library, pips, name=name), expected(lambda p: library.sample(name, p).as_tuple(), pips))
     assert_identical(render(library, pips, name.encode()), render(library, pips, name=bytearray(name.encode())))
