@@ -85,8 +85,9 @@ class TempoMap:
         beat_zero_seconds: SupportsFloat = 0.0,
         changes: Iterable[tuple[SupportsIndex, SupportsFloat]] = (),
     ) -> None:
+        length = seconds_per_pip(bpm)
         origin = _finite(beat_zero_seconds, "beat_zero_seconds")
-        tempos = [(FIRST_PIP, float(bpm), seconds_per_pip(bpm))]
+        tempos = [(FIRST_PIP, float(bpm), length)]
         for index, change in enumerate(changes):
             pip, tempo = self._change(change, index)
             if pip <= tempos[-1][0] and index > 0:
