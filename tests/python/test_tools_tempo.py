@@ -168,18 +168,6 @@ class FakeTime:
         self.now += round(seconds * 1e9)
 
 
-def test_set_bpm_keeps_the_position_and_its_phase():
-    now = FakeTime()
-    clock = BeatClock(120, time_ns=now)
-    now.advance(3.5 * 0.0078125)  # three and a half pips at 120 bpm
-    clock.set_bpm(60)
-    assert clock.pip() == 3 and clock.bpm == 60.0
-    now.advance(0.5 * 0.015625 - 1e-9)  # not quite half a pip at 60 bpm
-    assert clock.pip() == 3
-    now.advance(1e-9)
-    assert clock.pip() == 4
-
-
 def test_seek_moves_to_a_pip_and_runs_on():
     now = FakeTime()
     clock = BeatClock(240, time_ns=now)
