@@ -6,7 +6,8 @@ Every frame, one message per motion goes to ``<prefix>/<motion>`` with the
 arguments (pip as int32, x, y, z as float32): the pip the clock is at and
 the motion's position there. Frames keep a steady rate; a frame that is due
 while the previous one is still being sent is dropped rather than sent late.
-Without --frames or --seconds it runs until stopped (Ctrl-C).
+Without --frames or --seconds it runs until stopped (Ctrl-C), or until the
+clock passes the last 32-bit pip (half a year at 120 bpm).
 """
 
 from __future__ import annotations
@@ -27,7 +28,7 @@ from pythonosc.osc_message import OscMessage  # noqa: E402
 from pythonosc.osc_message_builder import OscMessageBuilder  # noqa: E402
 from pythonosc.udp_client import UDPClient  # noqa: E402
 
-from kinetrope_tools.tempo import BeatClock  # noqa: E402
+from kinetrope_tools.tempo import FIRST_PIP, LAST_PIP, BeatClock  # noqa: E402
 
 DEFAULT_TARGET = "127.0.0.1:9000"
 NANOSECONDS = 10**9
@@ -119,7 +120,10 @@ def run(
             wait = start + show.due_ns(frame) - time_ns()
             if wait > 0:
                 sleep(wait / NANOSECONDS)
-            show.send_frame(client, clock.pip())
+            pip = clock.pip()
+            if not FIRST_PIP <= pip <= LAST_PIP:
+                raise OverflowError(f"the beat clock is at pip {pip}, past the 32-bit pips of the motions")
+            show.send_frame(client, pip)
             sent += 1
             # The next frame whose time has not yet passed.
             elapsed = time_ns() - start
@@ -150,7 +154,11 @@ def main(argv: Sequence[str] | None = None) -> int:
         return 2
     show = Show(args.motions, args.prefix.rstrip("/"), args.fps, args.frames, args.seconds)
     host, port = args.to
-    sent = run(show, UDPClient(host, port), BeatClock(args.bpm))
+    try:
+        sent = run(show, UDPClient(host, port), BeatClock(args.bpm))
+    except OverflowError as error:  # after months of running at an ordinary tempo
+        print(f"error: {error}", file=sys.stderr)
+        return 1
     print(f"sent {sent} frames of {len(show.motions)} motions to {host}:{port}", file=sys.stderr)
     return 0
 

@@ -171,3 +171,12 @@ def test_frames_keep_their_times_and_late_ones_are_dropped(cost, due):
     assert [round(at / 1e6) for at, _, _ in client.sent] == due  # milliseconds
     assert all(s > 0 for s in clock.sleeps)
     assert [params[0] for _, _, params in client.sent] == [ms * 64 // 1000 for ms in due]  # one beat a second
+
+
+def test_a_clock_past_the_last_pip_ends_the_show():
+    clock = FakeTime()
+    client = SlowClient(clock, 0.0)
+    beat_clock = BeatClock(60, start_pip=2**31 - 64, time_ns=clock)
+    with pytest.raises(OverflowError, match="pip 2147483648"):
+        run(Show(["bounce"], "/k", fps=1, frames=5), client, beat_clock, clock, clock.sleep)
+    assert [params[0] for _, _, params in client.sent] == [2**31 - 64]
