@@ -187,9 +187,22 @@ bool is_run(py::handle object) {
     return PySequence_Check(object.ptr()) || PyIter_Check(object.ptr());
 }
 
+// A Python int as a pip, or an OverflowError that names its index and value.
+double int_pip(py::handle number, std::size_t index) {
+    bool huge = false;
+    const long long pip = long_value(number, huge);
+    if (huge || !fits_pip(pip)) {
+        refuse_value(index, int_text(number));
+    }
+    return static_cast<double>(pip);
+}
+
 // One element as a pip, through __index__ only: a float (or anything else
 // without __index__) is a TypeError that names the element.
 double item_pip(py::handle item, std::size_t index) {
+    if (PyLong_CheckExact(item.ptr())) {  // the common case: no __index__ to call
+        return int_pip(item, index);
+    }
     if (PyFloat_Check(item.ptr())) {
         throw py::type_error("pips[" + std::to_string(index) + "] must be an integer, not " + type_name(item));
     }
@@ -201,13 +214,7 @@ double item_pip(py::handle item, std::size_t index) {
         PyErr_Clear();
         throw py::type_error("pips[" + std::to_string(index) + "] must be an integer, not " + type_name(item));
     }
-    const auto value = py::reinterpret_steal<py::int_>(number);
-    bool huge = false;
-    const long long pip = long_value(value, huge);
-    if (huge || !fits_pip(pip)) {
-        refuse_value(index, int_text(value));
-    }
-    return static_cast<double>(pip);
+    return int_pip(py::reinterpret_steal<py::int_>(number), index);
 }
 
 py::array_t<double> item_rows(py::handle pips, std::size_t width) {
