@@ -18,11 +18,13 @@ they land):
 from __future__ import annotations
 
 import dataclasses
-from typing import Iterable, Sequence
+from typing import Any, Iterable, Mapping, Sequence
 
 import numpy as np
 
 import kinetrope
+
+from kinetrope_tools import render
 
 PIPS_PER_BEAT = kinetrope.PIPS_PER_BEAT
 COMPUTED_COUNT = 15
@@ -75,7 +77,7 @@ def family_of(name: str, row: int) -> str:
     return name.split("_", 1)[0]
 
 
-def motions_from_rows(rows: Sequence[dict]) -> list[Motion]:
+def motions_from_rows(rows: Sequence[Mapping[str, Any]]) -> list[Motion]:
     """Catalogue dicts (as ``kinetrope.catalogue()`` returns them) as motions."""
     return [
         Motion(
@@ -135,5 +137,4 @@ def group_by_family(motions: Iterable[Motion]) -> dict[str, list[Motion]]:
 
 def sample_table(name: str, period: int) -> np.ndarray:
     """One loop of a motion: a (period, 3) array, row i = offset at pip i."""
-    sample = kinetrope.sample
-    return np.array([sample(name, pip).as_tuple() for pip in range(period)], dtype=np.float64)
+    return render(name, range(period))

@@ -1,0 +1,16 @@
+"""Companion tools for kinetrope: whole timelines rendered into NumPy arrays,
+a tempo map and a live beat clock, an OSC bridge (``python -m
+kinetrope_tools.osc``, extra ``osc``) and a gallery of every motion
+(``python -m kinetrope_tools.gallery``, extra ``gallery``)."""
+
+from pkgutil import extend_path
+
+# In a source checkout the compiled _render exists only in the installed
+# copy of this package; run from the checkout's root, both copies together
+# make up the package (the checkout's own modules first).
+__path__ = extend_path(__path__, __name__)
+
+from kinetrope_tools._render import render  # noqa: E402
+from kinetrope_tools.tempo import BeatClock, TempoMap  # noqa: E402
+
+__all__ = ["BeatClock", "TempoMap", "render"]
