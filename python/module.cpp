@@ -2,12 +2,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <exception>
-#include <string>
 #include <tuple>
 
 #include "bindings.hpp"
 #include "name_argument.hpp"
+#include "unknown_motion.hpp"
 #include "kinetrope/catalogue.hpp"
 #include "kinetrope/rudiments.hpp"
 #include "kinetrope/time_base.hpp"
@@ -49,25 +48,6 @@ void bind_functions(py::module_& m) {
     m.def("flam", &flam);
     m.def("drag", &drag);
     m.def("five_stroke_roll", &five_stroke_roll);
-}
-
-// An unknown name reaches Python as ValueError with the whole message: the
-// name may hold NUL bytes, where the what() text that pybind11 would show
-// ends. A message that is not UTF-8 (a bytes name that is not) raises the
-// UnicodeDecodeError of decoding it, as for any exception text.
-void translate_unknown_motion(std::exception_ptr thrown) {
-    try {
-        if (thrown) {
-            std::rethrow_exception(thrown);
-        }
-    } catch (const UnknownMotion& unknown) {
-        const std::string& text = unknown.message();
-        PyObject* message = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
-        if (message != nullptr) {
-            PyErr_SetObject(PyExc_ValueError, message);
-            Py_DECREF(message);
-        }
-    }
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ struct type_caster<kinetrope::python::NameArgument> {
             data = PyBytes_AS_STRING(object);
             size = PyBytes_GET_SIZE(object);
         } else if (PyByteArray_Check(object)) {
-            copy_ = reinterpret_steal<object>(PyBytes_FromStringAndSize(PyByteArray_AS_STRING(object),
+            copy_ = reinterpret_steal<pybind11::object>(PyBytes_FromStringAndSize(PyByteArray_AS_STRING(object),
                                                                         PyByteArray_GET_SIZE(object)));
             if (!copy_) {
                 throw error_already_set();
@@ -70,7 +70,7 @@ private:
     // long as this conversion (the whole call). Only a bytearray pays for
     // it; a member that needs no clearing keeps the str and bytes paths as
     // cheap as before.
-    object copy_;
+    pybind11::object copy_;
 };
 
 }  // namespace pybind11::detail

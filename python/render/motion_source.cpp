@@ -2,7 +2,6 @@
 // every row of the timeline with the GIL released.
 #include "motion_source.hpp"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -13,7 +12,6 @@
 #include "kinetrope/catalogue.hpp"
 #include "kinetrope/pattern_library.hpp"
 #include "kinetrope/registry.hpp"
-#include "kinetrope/rudiments.hpp"
 #include "kinetrope/sampled_pattern.hpp"
 #include "kinetrope/sampled_recording.hpp"
 
@@ -108,46 +106,6 @@ std::string owned_name(py::handle name) {
     throw py::type_error(std::string("name must be str, bytes or bytearray, not ") + Py_TYPE(object)->tp_name);
 }
 
-// ---------------------------------------------------------- built-in motions
-
-using Sampler = Offset3 (*)(int) noexcept;
-
-struct NamedSampler {
-    std::string_view name;
-    Sampler sample;
-};
-
-constexpr std::array<NamedSampler, 15> computed_rudiments{{
-    {"bounce", &bounce},
-    {"sway", &sway},
-    {"circle", &circle},
-    {"figure_eight", &figure_eight},
-    {"step_touch", &step_touch},
-    {"box_step", &box_step},
-    {"helix", &helix},
-    {"varn_background", &varn_background},
-    {"single_stroke_roll", &single_stroke_roll},
-    {"double_stroke_roll", &double_stroke_roll},
-    {"multiple_bounce_roll", &multiple_bounce_roll},
-    {"single_paradiddle", &single_paradiddle},
-    {"flam", &flam},
-    {"drag", &drag},
-    {"five_stroke_roll", &five_stroke_roll},
-}};
-
-// The function that answers for a built-in motion, looked up once for the
-// whole timeline: a computed rudiment, or a registry pattern's sampler. A
-// name that neither knows is left to the dispatcher (nullptr).
-Sampler builtin_sampler(std::string_view name) noexcept {
-    for (const NamedSampler& rudiment : computed_rudiments) {
-        if (rudiment.name == name) {
-            return rudiment.sample;
-        }
-    }
-    const PatternEntry* entry = find_pattern(name);
-    return entry != nullptr ? entry->sampler : nullptr;
-}
-
 // ------------------------------------------------------------------- loops
 
 // Each row starts with its pip and is overwritten with the answer.
@@ -163,7 +121,7 @@ void write_offsets(double* rows, std::size_t count, const Answer& answer) {
 }
 
 void write_builtin(const std::string& name, double* rows, std::size_t count) {
-    if (const Sampler sample = builtin_sampler(name)) {
+    if (const MotionSampler sample = find_motion(name)) {
         const py::gil_scoped_release unlocked;
         write_offsets(rows, count, sample);
         return;
@@ -182,7 +140,7 @@ void write_pattern(const SampledPattern& pattern, double* rows, std::size_t coun
 // differs from the built-in and leaves out an exact copy), so a built-in
 // name answers as the built-in motion does, without the library's scan.
 void write_library(const PatternLibrary& library, const std::string& name, double* rows, std::size_t count) {
-    if (const Sampler sample = builtin_sampler(name)) {
+    if (const MotionSampler sample = find_motion(name)) {
         const py::gil_scoped_release unlocked;
         write_offsets(rows, count, sample);
         return;

@@ -4,6 +4,7 @@
 
 #include "motion_source.hpp"
 #include "pip_timeline.hpp"
+#include "unknown_motion.hpp"
 
 namespace py = pybind11;
 
@@ -24,6 +25,7 @@ py::array_t<double> render(py::object source, py::handle pips, py::handle name) 
 }  // namespace kinetrope::render
 
 PYBIND11_MODULE(_render, m, py::multiple_interpreters::not_supported()) {
+    py::register_exception_translator(&kinetrope::python::translate_unknown_motion);
     m.doc() = "Whole timelines of kinetrope positions as NumPy arrays";
     m.def("render", &kinetrope::render::render, py::arg("source"), py::arg("pips"), py::arg("name") = py::none());
 }

@@ -130,6 +130,8 @@ SAME_AS_SINGLE = [
     (lambda: render("no_such", []), lambda: kinetrope.sample("no_such", 0)),
     (lambda: render(b"\xff", [1]), lambda: kinetrope.sample(b"\xff", 1)),
     (lambda: render("", [1]), lambda: kinetrope.sample("", 1)),
+    (lambda: render(b"bounce\x00tail", [1]), lambda: kinetrope.sample(b"bounce\x00tail", 1)),
+    (lambda: render(LIBRARY, [0], name=b"zeros\x00"), lambda: LIBRARY.sample(b"zeros\x00", 0)),
     (lambda: render(LIBRARY, [0], name="no_such"), lambda: LIBRARY.sample("no_such", 0)),
     (lambda: render(RECORDING, [100, 101, 103]), lambda: RECORDING.sample(103)),
     (lambda: render(RECORDING, [99]), lambda: RECORDING.sample(99)),
