@@ -41,8 +41,12 @@ Fraction reduced(std::int64_t num, std::int64_t den) {
     return {num / g, den / g};
 }
 
-Fraction operator+(const Fraction& a, const Fraction& b) { return reduced(a.num * b.den + b.num * a.den, a.den * b.den); }
-Fraction operator-(const Fraction& a, const Fraction& b) { return reduced(a.num * b.den - b.num * a.den, a.den * b.den); }
+Fraction operator+(const Fraction& a, const Fraction& b) {
+    return reduced(a.num * b.den + b.num * a.den, a.den * b.den);
+}
+Fraction operator-(const Fraction& a, const Fraction& b) {
+    return reduced(a.num * b.den - b.num * a.den, a.den * b.den);
+}
 Fraction operator*(const Fraction& a, std::int64_t k) { return reduced(a.num * k, a.den); }
 Fraction operator/(const Fraction& a, std::int64_t k) { return reduced(a.num, a.den * k); }
 
@@ -63,7 +67,6 @@ struct ExactOnset {
 using BarLanes = std::map<Instrument, std::vector<ExactOnset>>;
 
 struct Bar {
-    int line = 0;
     BarLanes lanes;
     std::set<Instrument> inherited;  // lanes copied from an earlier bar, not yet rewritten
 };
@@ -77,14 +80,9 @@ struct GrooveDraft {
     std::optional<std::array<int, 4>> dims;
     std::optional<bool> in_club;
     std::optional<std::string> extra;
-    int steps = 16;
+    std::optional<int> steps;  // grid steps a bar; sixteenths unless given
     std::optional<Fraction> swing;
     std::vector<Bar> bars;
-};
-
-class ScoreError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 struct Place {
@@ -93,7 +91,7 @@ struct Place {
 };
 
 [[noreturn]] void refuse(const Place& at, const std::string& reason) {
-    throw ScoreError(at.file + ":" + std::to_string(at.line) + ": " + reason);
+    throw std::runtime_error(at.file + ":" + std::to_string(at.line) + ": " + reason);
 }
 
 // --- Lexing -----------------------------------------------------------------
@@ -193,7 +191,8 @@ Fraction beat_position(const Place& at, std::string_view text, std::int64_t last
         refuse(at, "position " + in_quotes(text) + " has a part of a beat that is not below 1");
     }
     if (*beat < 1 || *beat > last_beat || (*beat == last_beat && last_beat > beats_per_bar && part->num > 0)) {
-        refuse(at, "position " + in_quotes(text) + " lies outside the bar (beats 1 to " + std::to_string(last_beat) + ")");
+        refuse(at, "position " + in_quotes(text) + " lies outside the bar (beats 1 to " + std::to_string(last_beat) +
+                       ")");
     }
     return (Fraction{*beat - 1, 1} + *part) * pips_per_beat;
 }
@@ -320,33 +319,37 @@ Fraction step_pip(int step, int steps, const std::optional<Fraction>& swing) {
     return pair_start + reduced(pair_length.num * share.num, pair_length.den * share.den);
 }
 
-std::vector<ExactOnset> grid_lane(const Place& at, Instrument instrument, std::string_view cells, const GrooveDraft& groove) {
+std::vector<ExactOnset> grid_lane(const Place& at, Instrument instrument, std::string_view cells,
+                                  const GrooveDraft& groove) {
     std::string marks;
     for (const char c : cells) {
         if (!is_blank(c)) {
             marks.push_back(c);
         }
     }
-    if (static_cast<int>(marks.size()) != groove.steps) {
-        refuse(at, "lane has " + std::to_string(marks.size()) + " steps, not " + std::to_string(groove.steps));
+    const int steps = groove.steps.value_or(16);
+    if (static_cast<int>(marks.size()) != steps) {
+        refuse(at, "lane has " + std::to_string(marks.size()) + " steps, not " + std::to_string(steps));
     }
     std::vector<ExactOnset> onsets;
-    for (int step = 0; step < groove.steps; ++step) {
+    for (int step = 0; step < steps; ++step) {
         const char mark = marks[static_cast<std::size_t>(step)];
         if (mark == '.') {
             continue;
         }
         const auto level = level_of(mark);
         if (!level) {
-            refuse(at, "step " + std::to_string(step + 1) + " has " + in_quotes(std::string(1, mark)) + ", not a rest '.' or a level X x s g");
+            refuse(at, "step " + std::to_string(step + 1) + " has " + in_quotes(std::string(1, mark)) +
+                           ", not a rest '.' or a level X x s g");
         }
-        onsets.push_back({step_pip(step, groove.steps, groove.swing), instrument, *level});
+        onsets.push_back({step_pip(step, steps, groove.swing), instrument, *level});
     }
     return onsets;
 }
 
 // "@L pos pos ...": exact onsets at one level.
-std::vector<ExactOnset> placed_lane(const Place& at, Instrument instrument, std::string_view level_mark, std::string_view rest) {
+std::vector<ExactOnset> placed_lane(const Place& at, Instrument instrument, std::string_view level_mark,
+                                    std::string_view rest) {
     const double level = level_or_refuse(at, level_mark);
     const auto positions = words(rest);
     if (positions.empty()) {
@@ -384,7 +387,8 @@ std::vector<ExactOnset> roll_lane(const Place& at, Instrument instrument, std::s
     return onsets;
 }
 
-std::vector<ExactOnset> lane_onsets(const Place& at, Instrument instrument, std::string_view rest, const GrooveDraft& groove) {
+std::vector<ExactOnset> lane_onsets(const Place& at, Instrument instrument, std::string_view rest,
+                                    const GrooveDraft& groove) {
     const auto [word, tail] = first_word(rest);
     if (word.starts_with('@')) {
         return placed_lane(at, instrument, word.substr(1), tail);
@@ -409,12 +413,13 @@ Bar new_bar(const Place& at, std::string_view rest, const GrooveDraft& groove) {
         refuse(at, "bars come after the period");
     }
     if (number > *groove.period / pips_per_bar) {
-        refuse(at, "bar " + std::to_string(number) + " lies outside the " + std::to_string(*groove.period) + "-pip loop");
+        refuse(at, "bar " + std::to_string(number) + " lies outside the " + std::to_string(*groove.period) +
+                       "-pip loop");
     }
     if (number != expected) {
         refuse(at, "bar " + std::to_string(number) + " where bar " + std::to_string(expected) + " comes next");
     }
-    Bar bar{at.line, {}, {}};
+    Bar bar;
     if (given.size() == 3) {
         const int source = whole_number_or_refuse(at, given[2], "bar");
         if (source < 1 || source >= number) {
@@ -434,7 +439,8 @@ void add_lane(const Place& at, Bar& bar, Instrument instrument, std::vector<Exac
         lane.clear();
     }
     for (ExactOnset& onset : onsets) {
-        const bool taken = std::any_of(lane.begin(), lane.end(), [&](const ExactOnset& o) { return o.pip == onset.pip; });
+        const bool taken =
+            std::any_of(lane.begin(), lane.end(), [&](const ExactOnset& o) { return o.pip == onset.pip; });
         if (taken) {
             refuse(at, "two onsets at pip " + fraction_text(onset.pip) + " of the bar in one lane");
         }
@@ -485,7 +491,7 @@ void read_header(const Place& at, GrooveDraft& groove, std::string_view key, std
     } else if (key == "packs") {
         set_once(at, groove.in_club, in_club_of(at, rest), key);
     } else if (key == "steps") {
-        groove.steps = steps_of(at, rest);
+        set_once(at, groove.steps, steps_of(at, rest), key);
     } else {
         set_once(at, groove.swing, swing_of(at, rest), key);
     }
