@@ -140,7 +140,11 @@ std::vector<std::string_view> words(std::string_view text) {
     return result;
 }
 
-std::string in_quotes(std::string_view word) { return "'" + std::string(word) + "'"; }
+std::string in_quotes(std::string_view word) {
+    std::string text(1, '\'');
+    text.append(word).push_back('\'');
+    return text;
+}
 
 // --- Values -----------------------------------------------------------------
 
