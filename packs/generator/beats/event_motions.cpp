@@ -100,7 +100,7 @@ Curve recoil(const Groove& groove, double spacing) {
 // and wide. A ring lasts 1.6 decays of its instrument, times the spacing.
 Curve spring(const Groove& groove, double spacing) {
     Voices voices;
-    voices[0] = Voice{{0.0, 0.0, 0.55}};
+    voices[0] = Voice{{0.0, 0.2, 0.55}};
     voices[1] = Voice{{0.55, 0.05, 0.0}, 0};
     voices[2] = Voice{{0.45, 0.05, 0.0}, 0};
     voices[3] = Voice{{0.0, 0.12, 0.0}, 1};

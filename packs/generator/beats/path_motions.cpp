@@ -123,8 +123,9 @@ Curve pendulum(const Groove& groove) {
     return curve;
 }
 
-// A figure eight a bar: both lobes swell at the kicks, and the crossing
-// rides high in depth where a snare lands.
+// A figure eight a bar, at the tip of a lobe on beats one and three and at
+// the crossing on two and four: both lobes swell at the kicks, and the
+// crossing rides high in depth where a snare lands on it.
 Curve figure8(const Groove& groove) {
     const std::vector<double> phase =
         warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 0.8, 4.0);
@@ -136,8 +137,8 @@ Curve figure8(const Groove& groove) {
     for (int i = 0; i < groove.period; ++i) {
         const double phi = at(phase, i);
         const double size = 0.5 + 0.15 * at(swell, i);
-        at(curve, i) = {size * std::sin(phi), 0.68 * size * std::sin(phi) * std::cos(phi),
-                        0.1 * std::cos(phi) + 0.14 * at(lift, i)};
+        at(curve, i) = {size * std::cos(phi), 0.68 * size * std::sin(phi) * std::cos(phi),
+                        0.1 * std::sin(phi) + 0.14 * at(lift, i)};
     }
     return curve;
 }
