@@ -32,12 +32,12 @@ std::vector<Event> echoes(const std::vector<Event>& events, double delay, double
 // accent alternate sides (x); hats bob and percussion tilts in depth (z).
 Curve bounce(const Groove& groove, double spacing) {
     Voices voices;
-    voices[0] = Voice{{0.0, 0.55, 0.0}};
-    voices[1] = Voice{{0.243, -0.16, 0.0}, 0, true};
-    voices[2] = Voice{{0.243, -0.1, 0.0}, 0, false};
-    voices[3] = Voice{{0.0, 0.07, 0.05}, -1, true};
-    voices[4] = Voice{{0.0, 0.04, -0.035}, -1, true};
-    voices[5] = Voice{{0.0, 0.16, 0.02}, -1, true};
+    voices[Instrument::kick] = Voice{{0.0, 0.55, 0.0}};
+    voices[Instrument::snare] = Voice{{0.243, -0.16, 0.0}, 0, true};
+    voices[Instrument::clap] = Voice{{0.243, -0.1, 0.0}, 0, false};
+    voices[Instrument::hat] = Voice{{0.0, 0.07, 0.05}, -1, true};
+    voices[Instrument::percussion] = Voice{{0.0, 0.04, -0.035}, -1, true};
+    voices[Instrument::bass] = Voice{{0.0, 0.16, 0.02}, -1, true};
     return sum_events(voice_events(groove, voices, spacing), groove.period);
 }
 
@@ -45,12 +45,12 @@ Curve bounce(const Groove& groove, double spacing) {
 // wider step, hats and percussion lift in depth, the bass sinks back.
 Curve step(const Groove& groove, double spacing) {
     Voices voices;
-    voices[0] = Voice{{0.42, -0.22, 0.0}, 0, false};
-    voices[1] = Voice{{-0.62, -0.12, 0.06}, 1, true};
-    voices[2] = Voice{{-0.5, -0.1, 0.04}, 1, true};
-    voices[3] = Voice{{0.0, -0.04, 0.06}, -1, true};
-    voices[4] = Voice{{0.0, 0.03, 0.1}, -1, true};
-    voices[5] = Voice{{0.0, 0.04, -0.04}, -1, true};
+    voices[Instrument::kick] = Voice{{0.42, -0.22, 0.0}, 0, false};
+    voices[Instrument::snare] = Voice{{-0.62, -0.12, 0.06}, 1, true};
+    voices[Instrument::clap] = Voice{{-0.5, -0.1, 0.04}, 1, true};
+    voices[Instrument::hat] = Voice{{0.0, -0.04, 0.06}, -1, true};
+    voices[Instrument::percussion] = Voice{{0.0, 0.03, 0.1}, -1, true};
+    voices[Instrument::bass] = Voice{{0.0, 0.04, -0.04}, -1, true};
     return sum_events(voice_events(groove, voices, spacing), groove.period);
 }
 
@@ -59,14 +59,14 @@ Curve step(const Groove& groove, double spacing) {
 // pull back; hats and percussion add small alternating side detail.
 Curve surge(const Groove& groove, double spacing) {
     Voices kicks;
-    kicks[0] = Voice{{0.0, -0.22, 0.6}};
+    kicks[Instrument::kick] = Voice{{0.0, -0.22, 0.6}};
     const std::vector<Event> thrusts = voice_events(groove, kicks, 1.0);
     Voices others;
-    others[1] = Voice{{0.0, 0.17, -0.2}, -1, true};
-    others[2] = Voice{{0.0, 0.14, -0.16}, -1, true};
-    others[3] = Voice{{0.1, -0.03, 0.02}, 0, true};
-    others[4] = Voice{{0.12, 0.02, 0.05}, 0, true};
-    others[5] = Voice{{0.0, -0.1, 0.2}, -1, true};
+    others[Instrument::snare] = Voice{{0.0, 0.17, -0.2}, -1, true};
+    others[Instrument::clap] = Voice{{0.0, 0.14, -0.16}, -1, true};
+    others[Instrument::hat] = Voice{{0.1, -0.03, 0.02}, 0, true};
+    others[Instrument::percussion] = Voice{{0.12, 0.02, 0.05}, 0, true};
+    others[Instrument::bass] = Voice{{0.0, -0.1, 0.2}, -1, true};
     std::vector<Event> events = voice_events(groove, others, spacing);
     events.insert(events.end(), thrusts.begin(), thrusts.end());
     const std::vector<Event> follow = echoes(thrusts, 16.0, spacing * decay_of(Instrument::snare), {0.0, -0.3, -0.3}, 0.0);
@@ -79,17 +79,17 @@ Curve surge(const Groove& groove, double spacing) {
 // other side and lifts.
 Curve recoil(const Groove& groove, double spacing) {
     Voices voices;
-    voices[0] = Voice{{0.0, 0.0, -0.24}};
-    voices[1] = Voice{{0.6, 0.0, 0.15}, 0, true};
-    voices[2] = Voice{{0.5, 0.0, 0.12}, 0, true};
-    voices[4] = Voice{{0.15, 0.0, 0.05}, 1, true};
-    voices[5] = Voice{{0.0, 0.0, -0.1}, -1, true};
+    voices[Instrument::kick] = Voice{{0.0, 0.0, -0.24}};
+    voices[Instrument::snare] = Voice{{0.6, 0.0, 0.15}, 0, true};
+    voices[Instrument::clap] = Voice{{0.5, 0.0, 0.12}, 0, true};
+    voices[Instrument::percussion] = Voice{{0.15, 0.0, 0.05}, 1, true};
+    voices[Instrument::bass] = Voice{{0.0, 0.0, -0.1}, -1, true};
     std::vector<Event> events = voice_events(groove, voices, spacing);
     const std::vector<Event> back =
         echoes(events, 24.0, spacing * decay_of(Instrument::kick), {-0.35, 0.0, -0.35}, 0.3);
     events.insert(events.end(), back.begin(), back.end());
     Voices hats;
-    hats[3] = Voice{{0.0, 0.05, 0.0}, -1, true};
+    hats[Instrument::hat] = Voice{{0.0, 0.05, 0.0}, -1, true};
     const std::vector<Event> ticks = voice_events(groove, hats, spacing);
     events.insert(events.end(), ticks.begin(), ticks.end());
     return sum_events(events, groove.period);
@@ -100,12 +100,12 @@ Curve recoil(const Groove& groove, double spacing) {
 // and wide. A ring lasts 1.6 decays of its instrument, times the spacing.
 Curve spring(const Groove& groove, double spacing) {
     Voices voices;
-    voices[0] = Voice{{0.0, 0.2, 0.55}};
-    voices[1] = Voice{{0.55, 0.05, 0.0}, 0};
-    voices[2] = Voice{{0.45, 0.05, 0.0}, 0};
-    voices[3] = Voice{{0.0, 0.12, 0.0}, 1};
-    voices[4] = Voice{{0.06, 0.25, 0.0}, 1};
-    voices[5] = Voice{{0.12, 0.0, -0.3}};
+    voices[Instrument::kick] = Voice{{0.0, 0.2, 0.55}};
+    voices[Instrument::snare] = Voice{{0.55, 0.05, 0.0}, 0};
+    voices[Instrument::clap] = Voice{{0.45, 0.05, 0.0}, 0};
+    voices[Instrument::hat] = Voice{{0.0, 0.12, 0.0}, 1};
+    voices[Instrument::percussion] = Voice{{0.06, 0.25, 0.0}, 1};
+    voices[Instrument::bass] = Voice{{0.12, 0.0, -0.3}};
     constexpr double omega = 2.0 * std::numbers::pi / 24.0;
     return sum_ringing(voice_events(groove, voices, 1.0), groove.period, 1.6 * spacing, omega);
 }

@@ -15,7 +15,7 @@ std::vector<Event> voice_events(const Groove& groove, const Voices& voices, doub
     std::array<int, 6> turns{};
     std::vector<Event> events;
     for (const Onset& onset : groove.onsets) {
-        const std::optional<Voice>& voice = voices[slot(onset.instrument)];
+        const std::optional<Voice>& voice = voices[onset.instrument];
         if (!voice) {
             continue;
         }

@@ -23,8 +23,18 @@ struct Voice {
     bool stretches = false;
 };
 
-// One entry per Instrument, in its order; an absent voice is silent.
-using Voices = std::array<std::optional<Voice>, 6>;
+// The voice of each instrument; an absent voice is silent.
+class Voices {
+public:
+    std::optional<Voice>& operator[](Instrument instrument) noexcept { return by_instrument_[index(instrument)]; }
+    const std::optional<Voice>& operator[](Instrument instrument) const noexcept {
+        return by_instrument_[index(instrument)];
+    }
+
+private:
+    static std::size_t index(Instrument instrument) noexcept { return static_cast<std::size_t>(instrument); }
+    std::array<std::optional<Voice>, 6> by_instrument_;
+};
 
 // Weight of each instrument, in Instrument order.
 using Weights = std::array<double, 6>;

@@ -35,11 +35,11 @@ Curve orbit(const Groove& groove) {
     const std::vector<double> phase = warped_phase(hurry, groove.period, bars_of(groove), 1.2, attack_pips);
     const std::vector<double> radius = envelope(weighted_pulses(groove, swell), groove.period);
     Voices depth;
-    depth[1] = Voice{{0.0, 0.0, -0.14}};
-    depth[2] = Voice{{0.0, 0.0, -0.12}};
-    depth[3] = Voice{{0.0, 0.0, 0.04}};
-    depth[4] = Voice{{0.0, 0.0, 0.15}};
-    depth[5] = Voice{{0.0, 0.0, -0.06}};
+    depth[Instrument::snare] = Voice{{0.0, 0.0, -0.14}};
+    depth[Instrument::clap] = Voice{{0.0, 0.0, -0.12}};
+    depth[Instrument::hat] = Voice{{0.0, 0.0, 0.04}};
+    depth[Instrument::percussion] = Voice{{0.0, 0.0, 0.15}};
+    depth[Instrument::bass] = Voice{{0.0, 0.0, -0.06}};
     Curve curve = sum_events(voice_events(groove, depth, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double r = 0.43 + 0.15 * at(radius, i);
@@ -54,8 +54,8 @@ Curve orbit(const Groove& groove) {
 // sides.
 Curve glide(const Groove& groove) {
     Voices low;
-    low[0] = Voice{{0.0, -0.1, 0.06}};
-    low[5] = Voice{{0.14, -0.22, 0.16}, 0};
+    low[Instrument::kick] = Voice{{0.0, -0.1, 0.06}};
+    low[Instrument::bass] = Voice{{0.14, -0.22, 0.16}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double theta = phrase_angle(i, groove.period);
@@ -71,8 +71,8 @@ Curve flutter(const Groove& groove) {
     constexpr Weights swing{1.0, 0.8, 0.8, 0.0, 0.0, 0.3};
     const std::vector<double> arc = warped_phase(weighted_pulses(groove, swing), groove.period, bars_of(groove), 1.5, 0.0);
     Voices shiver;
-    shiver[3] = Voice{{0.02, 0.07, 0.08}, 0};
-    shiver[4] = Voice{{0.03, 0.09, 0.1}, 0};
+    shiver[Instrument::hat] = Voice{{0.02, 0.07, 0.08}, 0};
+    shiver[Instrument::percussion] = Voice{{0.03, 0.09, 0.1}, 0};
     Curve curve = sum_ringing(voice_events(groove, shiver, 1.0), groove.period, 1.5, 2.0 * pi / 8.0);
     for (int i = 0; i < groove.period; ++i) {
         const double s = std::sin(at(arc, i));
@@ -87,12 +87,12 @@ Curve flutter(const Groove& groove) {
 // counterweight over a slow drifting circle.
 Curve dive(const Groove& groove) {
     Voices plunge;
-    plunge[0] = Voice{{0.22, -0.1, 0.25}, 0};
-    plunge[1] = Voice{{0.25, 0.08, -0.1}, 0};
-    plunge[2] = Voice{{0.2, 0.06, -0.08}, 0};
-    plunge[3] = Voice{{0.0, 0.02, 0.02}};
-    plunge[4] = Voice{{0.05, 0.04, 0.0}, 1};
-    plunge[5] = Voice{{0.0, -0.06, 0.6}};
+    plunge[Instrument::kick] = Voice{{0.22, -0.1, 0.25}, 0};
+    plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.1}, 0};
+    plunge[Instrument::clap] = Voice{{0.2, 0.06, -0.08}, 0};
+    plunge[Instrument::hat] = Voice{{0.0, 0.02, 0.02}};
+    plunge[Instrument::percussion] = Voice{{0.05, 0.04, 0.0}, 1};
+    plunge[Instrument::bass] = Voice{{0.0, -0.06, 0.6}};
     Curve curve = sum_events(voice_events(groove, plunge, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double theta = phrase_angle(i, groove.period);
@@ -111,9 +111,9 @@ Curve pendulum(const Groove& groove) {
     constexpr Weights weight{1.0, 0.8, 0.8, 0.0, 0.3, 0.5};
     const std::vector<double> width = envelope(weighted_pulses(groove, weight), groove.period);
     Voices lean;
-    lean[0] = Voice{{0.0, 0.0, -0.08}};
-    lean[3] = Voice{{0.0, 0.0, 0.06}};
-    lean[4] = Voice{{0.0, 0.0, 0.1}};
+    lean[Instrument::kick] = Voice{{0.0, 0.0, -0.08}};
+    lean[Instrument::hat] = Voice{{0.0, 0.0, 0.06}};
+    lean[Instrument::percussion] = Voice{{0.0, 0.0, 0.1}};
     Curve curve = sum_events(voice_events(groove, lean, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double angle = 0.8 * (1.0 + 0.3 * at(width, i)) * std::sin(at(phase, i));
@@ -148,9 +148,9 @@ Curve figure8(const Groove& groove) {
 Curve box(const Groove& groove) {
     const std::vector<double> phase = warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 1.0, 3.0);
     Voices lift;
-    lift[0] = Voice{{0.0, 0.0, -0.05}};
-    lift[3] = Voice{{0.0, 0.0, 0.06}};
-    lift[4] = Voice{{0.0, 0.0, 0.12}};
+    lift[Instrument::kick] = Voice{{0.0, 0.0, -0.05}};
+    lift[Instrument::hat] = Voice{{0.0, 0.0, 0.06}};
+    lift[Instrument::percussion] = Voice{{0.0, 0.0, 0.12}};
     Curve curve = sum_events(voice_events(groove, lift, 1.0), groove.period);
     const double corner = std::tanh(2.5);
     for (int i = 0; i < groove.period; ++i) {
