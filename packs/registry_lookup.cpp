@@ -27,7 +27,17 @@ const PatternEntry* find_pattern(std::span<const PatternEntry> entries,
 }
 
 const PatternEntry* find_pattern(std::string_view name) noexcept {
-    return find_pattern(pattern_entries(), pattern_name_order(), name);
+    if (name.size() < shortest_pattern_name || name.size() > longest_pattern_name) {
+        return nullptr;
+    }
+    const std::uint64_t hash = name_hash(name);
+    const std::uint16_t displacement = pattern_hash_buckets()[name_hash_bucket(hash)];
+    const std::uint16_t position = pattern_hash_slots()[name_hash_slot(hash, displacement)];
+    if (position == 0) {
+        return nullptr;
+    }
+    const PatternEntry& candidate = pattern_entries()[position - 1];
+    return candidate.name == name ? &candidate : nullptr;
 }
 
 }  // namespace kinetrope

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "decimal.hpp"
+#include "name_table.hpp"
 
 namespace kinetrope::packgen {
 
@@ -161,6 +162,15 @@ std::string pack_source(const RenderedPack& pack) {
     return out;
 }
 
+void write_u16_array(std::ostringstream& src, std::string_view comment, std::string_view name,
+                     const std::vector<std::uint16_t>& values) {
+    src << comment << "constexpr std::uint16_t " << name << "[] = {\n";
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        src << (k % 16 == 0 ? "    " : " ") << values[k] << "," << (k % 16 == 15 ? "\n" : "");
+    }
+    src << (values.size() % 16 == 0 ? "" : "\n") << "};\n\n";
+}
+
 }  // namespace
 
 void check_invariants(std::span<const RenderedPack> packs) {
@@ -215,10 +225,23 @@ void write_registry(const std::filesystem::path& out, std::span<const RenderedPa
         src << (k % 16 == 0 ? "    " : " ") << order[k] << "," << (k % 16 == 15 ? "\n" : "");
     }
     src << (order.size() % 16 == 0 ? "" : "\n") << "};\n\n"
-        << "static_assert(std::size(pattern_registry) == std::size(pattern_name_index));\n\n"
-        << "}  // namespace\n\n"
+        << "static_assert(std::size(pattern_registry) == std::size(pattern_name_index));\n\n";
+    std::vector<std::string> names;
+    for (const PatternDef* entry : entries) {
+        names.push_back(entry->name);
+    }
+    const NameHashTable table = build_name_hash_table(names);
+    write_u16_array(src, "// Name hash table: the displacement of each bucket.\n", "pattern_hash_displacements",
+                    table.displacements);
+    write_u16_array(src, "// Name hash table: registry position + 1 per slot, 0 for an empty slot.\n",
+                    "pattern_hash_slot_table", table.slots);
+    src << "}  // namespace\n\n"
         << "std::span<const PatternEntry> pattern_entries() noexcept { return pattern_registry; }\n"
-        << "std::span<const std::uint64_t> pattern_name_order() noexcept { return pattern_name_index; }\n\n"
+        << "std::span<const std::uint64_t> pattern_name_order() noexcept { return pattern_name_index; }\n"
+        << "std::span<const std::uint16_t, name_hash_buckets> pattern_hash_buckets() noexcept {\n"
+        << "    return pattern_hash_displacements;\n}\n"
+        << "std::span<const std::uint16_t, name_hash_slots> pattern_hash_slots() noexcept {\n"
+        << "    return pattern_hash_slot_table;\n}\n\n"
         << "}  // namespace kinetrope\n";
     write_file(out / "src" / "registry.cpp", src.str());
 }

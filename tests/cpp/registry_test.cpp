@@ -145,6 +145,31 @@ TEST(Registry, NamesAreUniqueAndNoneIsAComputedRudiment) {
     }
 }
 
+// The hash probe and the name-index search must agree on every name near a
+// registry name: one byte changed, one byte added or removed at the end.
+TEST(RegistryEntries, HashLookupAgreesWithIndexSearchNearEveryName) {
+    const auto entries = kinetrope::pattern_entries();
+    const auto order = kinetrope::pattern_name_order();
+    const auto check = [&](std::string_view name) {
+        EXPECT_EQ(kinetrope::find_pattern(name), kinetrope::find_pattern(entries, order, name)) << name;
+    };
+    for (const PatternEntry& e : entries) {
+        std::string name(e.name);
+        check(name + "_");
+        check(name.substr(0, name.size() - 1));
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            std::string altered = name;
+            altered[i] = static_cast<char>(altered[i] ^ 0x01);
+            check(altered);
+        }
+    }
+    std::size_t used = 0;
+    for (const std::uint16_t slot : kinetrope::pattern_hash_slots()) {
+        used += slot != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(used, entries.size());
+}
+
 TEST(Registry, NameIndexIsAStrictlyAscendingPermutation) {
     const auto entries = kinetrope::pattern_entries();
     const auto order = kinetrope::pattern_name_order();

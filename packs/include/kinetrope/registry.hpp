@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "kinetrope/catalogue.hpp"
+#include "kinetrope/name_hash.hpp"
 #include "kinetrope/time_base.hpp"
 
 namespace kinetrope {
@@ -33,6 +34,10 @@ std::span<const PatternEntry> pattern_entries() noexcept;
 // Registry positions (from 0) in ascending byte order of the entries' names.
 std::span<const std::uint64_t> pattern_name_order() noexcept;
 
+// The built-in registry's perfect-hash lookup table (<kinetrope/name_hash.hpp>).
+std::span<const std::uint16_t, name_hash_buckets> pattern_hash_buckets() noexcept;
+std::span<const std::uint16_t, name_hash_slots> pattern_hash_slots() noexcept;
+
 // Exact-name lookup over any entry table and its name-sorted index: a lower
 // bound binary search by byte order, then one equality test. Returns the
 // entry named exactly `name`, or nullptr.
@@ -40,7 +45,9 @@ const PatternEntry* find_pattern(std::span<const PatternEntry> entries,
                                  std::span<const std::uint64_t> name_order,
                                  std::string_view name) noexcept;
 
-// Exact-name lookup in the built-in registry.
+// Exact-name lookup in the built-in registry: one probe of its perfect-hash
+// table and one name comparison. Finds exactly what the name-index search
+// finds.
 const PatternEntry* find_pattern(std::string_view name) noexcept;
 
 }  // namespace kinetrope

@@ -1,0 +1,80 @@
+"""Count the instructions of one position call with callgrind, as ratios to
+the floor extension (see bench.py): exact and repeatable whatever else the
+machine is doing, where wall-clock ratios on a shared machine move by +-0.15.
+
+Each call is run N times in one interpreter under callgrind, and so is a
+statement that does nothing (`None`); the difference of the two totals
+divided by N is the cost of one call, with start-up and the loop cancelled
+out.
+
+    python benchmarks/instructions.py [--calls 20000]
+"""
+
+from __future__ import annotations
+
+import argparse
+import re
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+from typing import Any
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from bench import FLOOR_CALL, PIP, ROOT, build_floor  # noqa: E402
+
+PROGRAM = """
+import sys
+sys.path.insert(0, {floor_dir!r})
+import kinetrope, kinetrope_floor
+statement = compile({stmt!r}, "<call>", "eval")
+for _ in range({count}):
+    eval(statement)
+"""
+
+
+def total_instructions(stmt: str, count: int, floor_dir: str) -> int:
+    with tempfile.TemporaryDirectory() as tmp:
+        out = Path(tmp) / "callgrind.out"
+        subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", sys.executable, "-c",
+                        PROGRAM.format(floor_dir=floor_dir, stmt=stmt, count=count)],
+                       check=True, capture_output=True, text=True)
+        summary = re.search(r"^summary:\s*(\d+)", out.read_text(), re.MULTILINE)
+        assert summary is not None, "callgrind wrote no summary"
+        return int(summary.group(1))
+
+
+def per_call(stmt: str, calls: int, floor_dir: str, baseline: int) -> float:
+    return (total_instructions(stmt, calls, floor_dir) - baseline) / calls
+
+
+def cases(kinetrope: Any) -> list[tuple[str, str]]:
+    rows = kinetrope.catalogue()
+    computed = [row["name"] for row in rows if callable(getattr(kinetrope, row["name"], None))]
+    registry = [row["name"] for row in rows[len(computed):]]
+    picked = [("computed", computed[0])]
+    if registry:
+        picked += [("first registry", registry[0]), ("middle registry", registry[len(registry) // 2]),
+                   ("last registry", registry[-1]), ("longest registry", max(registry, key=len))]
+    return [(f"sample({name!r}, {PIP})  [{where}]", f"kinetrope.sample({name!r}, {PIP})") for where, name in picked]
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--calls", type=int, default=20000)
+    parser.add_argument("--floor-build", default=str(ROOT / "build" / "bench-floor"))
+    args = parser.parse_args()
+    build_floor(Path(args.floor_build))
+    import kinetrope
+
+    baseline = total_instructions("None", args.calls, args.floor_build)
+    floor = per_call(FLOOR_CALL, args.calls, args.floor_build, baseline)
+    print(f"{'call':<64} {'instr/call':>10} {'ratio':>6}")
+    print(f"{'floor':<64} {floor:10.0f} {1.0:6.2f}")
+    for label, stmt in cases(kinetrope):
+        cost = per_call(stmt, args.calls, args.floor_build, baseline)
+        print(f"{label:<64} {cost:10.0f} {cost / floor:6.2f}")
+
+
+if __name__ == "__main__":
+    main()
