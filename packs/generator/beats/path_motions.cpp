@@ -54,8 +54,8 @@ Curve orbit(const Groove& groove) {
 // sides.
 Curve glide(const Groove& groove) {
     Voices low;
-    low[Instrument::kick] = Voice{{0.0, -0.1, 0.06}};
-    low[Instrument::bass] = Voice{{0.14, -0.22, 0.16}, 0};
+    low[Instrument::kick] = Voice{{0.0, -0.14, 0.08}};
+    low[Instrument::bass] = Voice{{0.24, -0.3, 0.22}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double theta = phrase_angle(i, groove.period);
@@ -71,8 +71,8 @@ Curve flutter(const Groove& groove) {
     constexpr Weights swing{1.0, 0.8, 0.8, 0.0, 0.0, 0.3};
     const std::vector<double> arc = warped_phase(weighted_pulses(groove, swing), groove.period, bars_of(groove), 1.5, 0.0);
     Voices shiver;
-    shiver[Instrument::hat] = Voice{{0.02, 0.07, 0.08}, 0};
-    shiver[Instrument::percussion] = Voice{{0.03, 0.09, 0.1}, 0};
+    shiver[Instrument::hat] = Voice{{0.03, 0.1, 0.1}, 0};
+    shiver[Instrument::percussion] = Voice{{0.04, 0.12, 0.12}, 0};
     Curve curve = sum_ringing(voice_events(groove, shiver, 1.0), groove.period, 1.5, 2.0 * pi / 8.0);
     for (int i = 0; i < groove.period; ++i) {
         const double s = std::sin(at(arc, i));
@@ -116,7 +116,7 @@ Curve pendulum(const Groove& groove) {
     lean[Instrument::percussion] = Voice{{0.0, 0.0, 0.1}};
     Curve curve = sum_events(voice_events(groove, lean, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
-        const double angle = 0.8 * (1.0 + 0.3 * at(width, i)) * std::sin(at(phase, i));
+        const double angle = 0.7 * (1.0 + 0.6 * at(width, i)) * std::sin(at(phase, i));
         Offset3& p = at(curve, i);
         p = {0.6 * std::sin(angle), -0.2 + 0.5 * (1.0 - std::cos(angle)), p.z};
     }
