@@ -256,55 +256,86 @@ Curve scaled_curve(const Curve& raw, double gain, const EndValues& factor, const
     return out;
 }
 
-Curve rounded(Curve curve) {
-    for (Offset3& p : curve) {
+constexpr std::array<const char*, ends> end_names{"+x", "-x", "+y", "-y", "+z", "-z"};
+
+// What the row asks of one stored pattern: how far it goes toward each
+// range end, its peak, and its share of pips at rest at the origin.
+struct Summary {
+    EndValues reach;
+    double peak;
+    double rest;
+};
+
+Summary summary_of(const Curve& curve) {
+    Curve stored = curve;
+    for (Offset3& p : stored) {
         p = {round12(p.x), round12(p.y), round12(p.z)};
     }
-    return curve;
+    const EndValues reach = reach_of(stored);
+    return {reach, *std::max_element(reach.begin(), reach.end()), rest_share(stored)};
 }
 
-void require(bool holds, BeatPack pack, Motion motion, const std::string& what) {
-    if (!holds) {
-        throw std::runtime_error(context(pack, motion) + ": " + what);
+// Empty if the pattern keeps the row, else what it breaks.
+std::string broken_by(const Summary& s, const MotionRow& row) {
+    const EndValues target = row_ends(row);
+    for (std::size_t e = 0; e < ends; ++e) {
+        if (s.reach[e] > target[e] + 1e-12) {
+            return std::string("goes past its range at ") + end_names[e];
+        }
     }
+    if (s.peak < row.peak.low - 1e-12 || s.peak > row.peak.high + 1e-12) {
+        return "peaks outside the band at " + std::to_string(s.peak);
+    }
+    if (s.rest > row.rest || (row.rest == 0.0 && s.rest > 0.0)) {
+        return "rests at the origin for " + std::to_string(s.rest) + " of the loop";
+    }
+    return {};
 }
 
-// The row, checked on the stored values: ranges, band, reached ends and
-// rest.
-void check_row(BeatPack pack, Motion motion, const MotionRow& row, std::span<const CalibrationInput> inputs,
-               const std::vector<Curve>& curves) {
+// Empty if the patterns together reach the row, else what they miss.
+std::string missed_by(const std::vector<Summary>& summaries, const MotionRow& row) {
     const EndValues target = row_ends(row);
     EndValues farthest{};
     double lowest_peak = 1e300;
     double highest_peak = 0.0;
     double most_rest = 0.0;
-    for (std::size_t g = 0; g < curves.size(); ++g) {
-        const Curve stored = rounded(curves[g]);
-        const EndValues reach = reach_of(stored);
-        const std::string name = inputs[g].groove->name;
+    for (const Summary& s : summaries) {
         for (std::size_t e = 0; e < ends; ++e) {
-            require(reach[e] <= target[e] + 1e-12, pack, motion, name + " leaves its range, end " + std::to_string(e));
-            farthest[e] = std::max(farthest[e], reach[e]);
+            farthest[e] = std::max(farthest[e], s.reach[e]);
         }
-        const double peak = *std::max_element(reach.begin(), reach.end());
-        require(peak >= row.peak.low - 1e-12 && peak <= row.peak.high + 1e-12, pack, motion,
-                name + " peaks outside the band at " + std::to_string(peak));
-        lowest_peak = std::min(lowest_peak, peak);
-        highest_peak = std::max(highest_peak, peak);
-        const double rest = rest_share(stored);
-        require(row.rest > 0.0 || rest == 0.0, pack, motion, name + " rests at the origin");
-        require(rest <= row.rest, pack, motion, name + " rests too long: " + std::to_string(rest));
-        most_rest = std::max(most_rest, rest);
+        lowest_peak = std::min(lowest_peak, s.peak);
+        highest_peak = std::max(highest_peak, s.peak);
+        most_rest = std::max(most_rest, s.rest);
     }
     for (std::size_t e = 0; e < ends; ++e) {
-        require(target[e] - farthest[e] <= reach_tolerance, pack, motion,
-                "range end " + std::to_string(e) + " not reached: " + std::to_string(farthest[e]));
+        if (target[e] - farthest[e] > reach_tolerance) {
+            return std::string("no pattern reaches ") + end_names[e];
+        }
     }
-    require(lowest_peak - row.peak.low <= reach_tolerance, pack, motion,
-            "lowest peak not reached: " + std::to_string(lowest_peak));
-    require(row.peak.high - highest_peak <= reach_tolerance, pack, motion,
-            "highest peak not reached: " + std::to_string(highest_peak));
-    require(row.rest - most_rest <= rest_tolerance, pack, motion, "largest rest not reached: " + std::to_string(most_rest));
+    if (lowest_peak - row.peak.low > reach_tolerance || row.peak.high - highest_peak > reach_tolerance) {
+        return "the peaks do not reach both ends of the band";
+    }
+    if (row.rest - most_rest > rest_tolerance) {
+        return "no pattern rests as long as the row allows";
+    }
+    return {};
+}
+
+// The row, checked on the stored values.
+void check_row(BeatPack pack, Motion motion, const MotionRow& row, std::span<const CalibrationInput> inputs,
+               const std::vector<Curve>& curves) {
+    std::vector<Summary> summaries;
+    for (std::size_t g = 0; g < curves.size(); ++g) {
+        summaries.push_back(summary_of(curves[g]));
+        const std::string fault = broken_by(summaries.back(), row);
+        if (!fault.empty()) {
+            throw std::runtime_error(context(pack, motion) + ": " + inputs[g].groove->name + " " + fault);
+        }
+    }
+    const std::string fault = missed_by(summaries, row);
+    if (!fault.empty()) {
+        throw std::runtime_error(context(pack, motion) + ": " + fault);
+    }
 }
 
 }  // namespace
