@@ -1,0 +1,148 @@
+"""One loop of a motion, read once: the shared ground of voices and describe.
+
+A motion is a pure looping function of the pip, so everything a voice or a
+description needs is the motion's catalogue row and its values at pips
+0 .. period - 1. This module resolves a source (a built-in name, a
+SampledPattern, or a PatternLibrary with a name) to that loop.
+"""
+
+from __future__ import annotations
+
+import difflib
+import functools
+from dataclasses import dataclass
+from typing import Any, TypeAlias
+
+import numpy as np
+import numpy.typing as npt
+
+import kinetrope
+try:
+    from kinetrope_tools._render import render
+except ImportError:  # until the compiled render is merged in
+    def render(source: Any, pips: range, name: Any = None) -> FloatArray:  # type: ignore[misc]
+        if isinstance(source, kinetrope.PatternLibrary):
+            rows = [source.sample(name, pip).as_tuple() for pip in pips]
+        elif isinstance(source, kinetrope.SampledPattern):
+            rows = [source.sample(pip).as_tuple() for pip in pips]
+        else:
+            rows = [kinetrope.sample(source, pip).as_tuple() for pip in pips]
+        return np.array(rows, dtype=np.float64).reshape(len(pips), 3)
+
+Name: TypeAlias = str | bytes | bytearray
+MotionSource: TypeAlias = Name | kinetrope.SampledPattern | kinetrope.PatternLibrary
+FloatArray: TypeAlias = npt.NDArray[np.float64]
+
+
+@dataclass(frozen=True)
+class CatalogueEntry:
+    """What the catalogue says about one motion."""
+
+    name: str
+    description: str
+    period_pips: int
+    dimensions: int
+
+
+@dataclass(frozen=True, eq=False)
+class MotionLoop:
+    """A motion's catalogue entry and its values over one loop, shape (period, 3)."""
+
+    entry: CatalogueEntry
+    values: FloatArray
+
+
+def entry_from_row(row: Any) -> CatalogueEntry:
+    return CatalogueEntry(str(row["name"]), str(row["description"]),
+                          int(row["period_pips"]), int(row["dimensions"]))
+
+
+@functools.cache
+def builtin_entries() -> dict[str, CatalogueEntry]:
+    """The built-in catalogue by name; it is fixed when the module is built."""
+    return {row["name"]: entry_from_row(row) for row in kinetrope.catalogue()}
+
+
+def text_of(name: Name) -> str:
+    """A name as text; bytes that are not UTF-8 keep their bytes visible as escapes."""
+    if isinstance(name, str):
+        return name
+    return bytes(name).decode("utf-8", errors="backslashreplace")
+
+
+def close_names(name: str, names: list[str], n: int) -> list[str]:
+    """Up to n of `names` that look most like `name`, closest first."""
+    return difflib.get_close_matches(name, names, n=n, cutoff=0.6)
+
+
+def unknown_name(name: str, names: list[str]) -> ValueError:
+    """The unknown-name error, with the closest names when there are any."""
+    message = f"Unknown kinetrope: {name}"
+    near = close_names(name, names, 3)
+    if near:
+        message += f" (did you mean: {', '.join(near)}?)"
+    return ValueError(message)
+
+
+def library_entry(library: kinetrope.PatternLibrary, name: str) -> CatalogueEntry:
+    """The entry of `name` in a library: the library's own rows, then the built-ins."""
+    builtin = builtin_entries()
+    if name in builtin:
+        return builtin[name]
+    rows = library.catalogue()[len(builtin):]
+    own = {row["name"]: row for row in rows}
+    if name in own:
+        return entry_from_row(own[name])
+    raise unknown_name(name, [*builtin, *own])
+
+
+def builtin_entry(name: str) -> CatalogueEntry:
+    entries = builtin_entries()
+    if name in entries:
+        return entries[name]
+    raise unknown_name(name, list(entries))
+
+
+def axes_used(values: FloatArray) -> int:
+    """3 if any z is non-zero, else 2 if any y is, else 1 (x alone never raises it)."""
+    if np.any(values[:, 2] != 0.0):
+        return 3
+    if np.any(values[:, 1] != 0.0):
+        return 2
+    return 1
+
+
+def checked_library_name(source: object, name: Name | None) -> None:
+    """A library needs a name and nothing else takes one."""
+    if isinstance(source, kinetrope.PatternLibrary):
+        if name is None:
+            raise TypeError("a PatternLibrary source needs the name of the motion to render")
+    elif name is not None:
+        raise TypeError("name is taken only with a PatternLibrary source")
+
+
+def read_loop(source: MotionSource, name: Name | None = None) -> MotionLoop:
+    """Resolve `source` and read its values at pips 0 .. period - 1."""
+    checked_library_name(source, name)
+    if isinstance(source, kinetrope.PatternLibrary):
+        assert name is not None
+        entry = library_entry(source, text_of(name))
+        return MotionLoop(entry, read_only(render(source, range(entry.period_pips), name)))
+    if isinstance(source, kinetrope.SampledPattern):
+        values = read_only(render(source, range(source.period_pips)))
+        entry = CatalogueEntry(source.name, source.description, source.period_pips, axes_used(values))
+        return MotionLoop(entry, values)
+    if isinstance(source, (str, bytes, bytearray)):
+        entry = builtin_entry(text_of(source))
+        return MotionLoop(entry, read_only(render(source, range(entry.period_pips))))
+    if isinstance(source, kinetrope.SampledRecording):
+        raise TypeError("a SampledRecording does not loop: give a motion name, a SampledPattern "
+                        "or a PatternLibrary with a name")
+    raise TypeError("source must be a motion name (str, bytes or bytearray), a SampledPattern or a "
+                    f"PatternLibrary with a name, not {type(source).__name__}")
+
+
+def read_only(values: FloatArray) -> FloatArray:
+    values.setflags(write=False)
+    return values
+
