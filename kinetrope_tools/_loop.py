@@ -17,17 +17,7 @@ import numpy as np
 import numpy.typing as npt
 
 import kinetrope
-try:
-    from kinetrope_tools._render import render
-except ImportError:  # until the compiled render is merged in
-    def render(source: Any, pips: range, name: Any = None) -> FloatArray:  # type: ignore[misc]
-        if isinstance(source, kinetrope.PatternLibrary):
-            rows = [source.sample(name, pip).as_tuple() for pip in pips]
-        elif isinstance(source, kinetrope.SampledPattern):
-            rows = [source.sample(pip).as_tuple() for pip in pips]
-        else:
-            rows = [kinetrope.sample(source, pip).as_tuple() for pip in pips]
-        return np.array(rows, dtype=np.float64).reshape(len(pips), 3)
+from kinetrope_tools._render import render
 
 Name: TypeAlias = str | bytes | bytearray
 MotionSource: TypeAlias = Name | kinetrope.SampledPattern | kinetrope.PatternLibrary
