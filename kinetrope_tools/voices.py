@@ -228,7 +228,7 @@ def checked_float_pips(array: FloatArray) -> FloatArray:
     # NaN carries through min and max, so two reductions find any non-finite pip.
     if array.size and not (math.isfinite(array.min()) and math.isfinite(array.max())):
         index = int(np.argmin(np.isfinite(array)))
-        raise ValueError(f"pips[{index}] = {array[index]!r} is not finite")
+        raise ValueError(f"pips[{index}] = {float(array[index])!r} is not finite")
     return array
 
 
@@ -265,9 +265,10 @@ def whole_indices(reading: Reading, step: int, pips: IntArray) -> IntArray:
 
 def split_position(reading: Reading, pips: FloatArray | IntArray) -> tuple[IntArray, FloatArray]:
     """u = pip * step + shift as a loop index and the fraction t in [0, 1) past it."""
-    u = pips * reading.step if reading.step != 1.0 else pips.astype(np.float64)
-    if reading.shift:
-        u += reading.shift
+    with np.errstate(over="ignore"):  # an overflow is reported below, as an error
+        u = pips * reading.step if reading.step != 1.0 else pips.astype(np.float64)
+        if reading.shift:
+            u += reading.shift
     low, high = float(u.min()), float(u.max())
     if not (math.isfinite(low) and math.isfinite(high)):
         raise ValueError("rate * pip is too large to place in the loop")
