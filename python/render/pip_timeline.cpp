@@ -64,7 +64,7 @@ long long long_value(py::handle value, bool& overflowed) {
 long long first_escape(long long start, py::handle step_object) {
     bool huge = false;
     const long long step = long_value(step_object, huge);
-    if (huge) {
+    if (huge || step == LLONG_MIN) {  // the second element is out whatever the first
         return 1;
     }
     return step > 0 ? (highest_pip - start) / step + 1 : (start - lowest_pip) / -step + 1;

@@ -184,6 +184,7 @@ def test_errors_are_those_of_the_single_call(call, single):
         (range(2**40, 2**40 + 2), OverflowError, f"pips[0] = {2**40} is outside"),
         (range(0, 2**70), OverflowError, "pips[2147483648] = 2147483648 is outside"),
         (range(0, 2**70, 2**65), OverflowError, f"pips[1] = {2**65} is outside"),
+        (range(0, -(2**64), -(2**63)), OverflowError, f"pips[1] = {-(2**63)} is outside"),
     ],
 )
 def test_pip_refusals_name_index_and_value(pips, error, message):
