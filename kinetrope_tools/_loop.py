@@ -9,19 +9,21 @@ SampledPattern, or a PatternLibrary with a name) to that loop.
 from __future__ import annotations
 
 import difflib
-import functools
 from dataclasses import dataclass
-from typing import Any, TypeAlias
+from typing import TYPE_CHECKING, Any, TypeAlias
 
 import numpy as np
-import numpy.typing as npt
 
-import kinetrope
 from kinetrope_tools._render import render
 
+# kinetrope is imported where it is used, not with the package: render also
+# serves classes that another binding of the core registers, and that module
+# cannot be loaded beside kinetrope.
+if TYPE_CHECKING:
+    import kinetrope
+
 Name: TypeAlias = str | bytes | bytearray
-MotionSource: TypeAlias = Name | kinetrope.SampledPattern | kinetrope.PatternLibrary
-FloatArray: TypeAlias = npt.NDArray[np.float64]
+FloatArray: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.float64]]
 
 
 @dataclass(frozen=True)
@@ -47,10 +49,16 @@ def entry_from_row(row: Any) -> CatalogueEntry:
                           int(row["period_pips"]), int(row["dimensions"]))
 
 
-@functools.cache
+BUILTIN_ENTRIES: dict[str, CatalogueEntry] = {}
+
+
 def builtin_entries() -> dict[str, CatalogueEntry]:
-    """The built-in catalogue by name; it is fixed when the module is built."""
-    return {row["name"]: entry_from_row(row) for row in kinetrope.catalogue()}
+    """The built-in catalogue by name, read on first use: it is fixed when the module is built."""
+    if not BUILTIN_ENTRIES:
+        import kinetrope
+
+        BUILTIN_ENTRIES.update((row["name"], entry_from_row(row)) for row in kinetrope.catalogue())
+    return BUILTIN_ENTRIES
 
 
 def text_of(name: Name) -> str:
@@ -104,6 +112,8 @@ def axes_used(values: FloatArray) -> int:
 
 def checked_library_name(source: object, name: Name | None) -> None:
     """A library needs a name and nothing else takes one."""
+    import kinetrope
+
     if isinstance(source, kinetrope.PatternLibrary):
         if name is None:
             raise TypeError("a PatternLibrary source needs the name of the motion to render")
@@ -111,8 +121,11 @@ def checked_library_name(source: object, name: Name | None) -> None:
         raise TypeError("name is taken only with a PatternLibrary source")
 
 
-def read_loop(source: MotionSource, name: Name | None = None) -> MotionLoop:
+def read_loop(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary,
+              name: Name | None = None) -> MotionLoop:
     """Resolve `source` and read its values at pips 0 .. period - 1."""
+    import kinetrope
+
     checked_library_name(source, name)
     if isinstance(source, kinetrope.PatternLibrary):
         assert name is not None

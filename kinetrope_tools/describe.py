@@ -3,11 +3,15 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
+from typing import TYPE_CHECKING
 
 import numpy as np
 
-from kinetrope_tools._loop import (FloatArray, MotionSource, Name, builtin_entries, close_names,
+from kinetrope_tools._loop import (FloatArray, Name, builtin_entries, close_names,
                                    read_loop, text_of)
+
+if TYPE_CHECKING:
+    import kinetrope
 
 AXES = ("x", "y", "z")
 
@@ -46,7 +50,7 @@ def rest_share(values: FloatArray) -> float:
     return float(np.count_nonzero(at_origin)) / len(values)
 
 
-def describe(source: MotionSource, name: Name | None = None) -> MotionInfo:
+def describe(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, name: Name | None = None) -> MotionInfo:
     """Read one loop of `source` (a motion name, a SampledPattern, or a
     PatternLibrary with `name`) and sum it up."""
     loop = read_loop(source, name)

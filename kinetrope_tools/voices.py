@@ -16,20 +16,24 @@ import math
 import operator
 from collections.abc import Sequence
 from dataclasses import dataclass, replace
-from typing import Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
+from typing import TYPE_CHECKING, Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
 
 import numpy as np
 import numpy.typing as npt
 
-from kinetrope_tools._loop import FloatArray, MotionLoop, MotionSource, Name, read_loop
+from kinetrope_tools._loop import FloatArray, MotionLoop, Name, read_loop
+
+if TYPE_CHECKING:
+    import kinetrope
 
 Point: TypeAlias = tuple[float, float, float]
-Interpolation: TypeAlias = Literal["linear", "cubic"]
-Curve: TypeAlias = Literal["linear", "smooth"]
+# Spelled as unions of literals so that the aliases are unions at run time too.
+Interpolation: TypeAlias = Literal["linear"] | Literal["cubic"]
+Curve: TypeAlias = Literal["linear"] | Literal["smooth"]
 Pip: TypeAlias = SupportsIndex | float
 Pips: TypeAlias = (range | Sequence[SupportsIndex] | Sequence[float]
                    | npt.NDArray[np.integer[Any]] | npt.NDArray[np.floating[Any]])
-IntArray: TypeAlias = npt.NDArray[np.int64]
+IntArray: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.int64]]
 Columns: TypeAlias = tuple[FloatArray, FloatArray, FloatArray]
 
 INTERPOLATIONS = ("linear", "cubic")
@@ -358,7 +362,7 @@ class Voice:
     _options: VoiceOptions
     _reading: Reading
 
-    def __init__(self, source: MotionSource, *, name: Name | None = None, phase: float = 0.0,
+    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *, name: Name | None = None, phase: float = 0.0,
                  rate: float = 1.0, size: float = 1.0, offset: Sequence[float] = (0.0, 0.0, 0.0),
                  rotation: float = 0.0, reverse: bool = False, interpolation: Interpolation = "linear") -> None:
         options = VoiceOptions(phase, rate, size, cast(Point, offset), rotation, reverse, interpolation)
@@ -413,7 +417,8 @@ class Voice:
         return f"Voice({', '.join([repr(self.name), *changed])})"
 
 
-def spread(source: MotionSource, count: int, *, phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
+def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *, phase_span: float = 1.0,
+           **voice_options: Any) -> list[Voice]:
     """`count` voices of one motion, voice i ahead by i * phase_span / count of
     the loop: a fixture group chasing one motion. The loop is read once."""
     if isinstance(count, bool) or not isinstance(count, int) or count < 1:

@@ -9,12 +9,14 @@ loop from left (pip 0) to right (the loop's end), x upwards.
 
 from __future__ import annotations
 
+from typing import Any, TypeAlias
+
 import numpy as np
 import numpy.typing as npt
 
 from .motions import PIPS_PER_BEAT
 
-Points = npt.NDArray[np.float64]
+Points: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.float64]]
 BEATS_PER_BAR = 4
 BEAT_TICK = 0.1  # tick lengths in plane units (the square is 2 wide)
 BAR_TICK = 0.18
@@ -22,7 +24,7 @@ ARROW_LENGTH = 0.22
 ARROW_WIDTH = 0.1
 
 
-Plane = tuple[int, int]
+Plane: TypeAlias = tuple[int, int]
 XY: Plane = (0, 1)
 
 
