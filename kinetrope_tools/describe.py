@@ -50,7 +50,8 @@ def rest_share(values: FloatArray) -> float:
     return float(np.count_nonzero(at_origin)) / len(values)
 
 
-def describe(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, name: Name | None = None) -> MotionInfo:
+def describe(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary,
+             name: Name | None = None) -> MotionInfo:
     """Read one loop of `source` (a motion name, a SampledPattern, or a
     PatternLibrary with `name`) and sum it up."""
     loop = read_loop(source, name)

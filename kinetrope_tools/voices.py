@@ -68,7 +68,7 @@ def finite_number(option: str, value: object) -> float:
 
 
 def checked_offset(value: object) -> Point:
-    if isinstance(value, (str, bytes, bytearray)) or not isinstance(value, Sequence):
+    if isinstance(value, (str, bytes, bytearray)) or not isinstance(value, (Sequence, np.ndarray)):
         raise TypeError(f"offset must be a sequence of three numbers, not {type(value).__name__}")
     if len(value) != 3:
         raise ValueError(f"offset must hold three numbers (x, y, z), not {len(value)}")
@@ -362,9 +362,10 @@ class Voice:
     _options: VoiceOptions
     _reading: Reading
 
-    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *, name: Name | None = None, phase: float = 0.0,
-                 rate: float = 1.0, size: float = 1.0, offset: Sequence[float] = (0.0, 0.0, 0.0),
-                 rotation: float = 0.0, reverse: bool = False, interpolation: Interpolation = "linear") -> None:
+    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *,
+                 name: Name | None = None, phase: float = 0.0, rate: float = 1.0, size: float = 1.0,
+                 offset: Sequence[float] = (0.0, 0.0, 0.0), rotation: float = 0.0, reverse: bool = False,
+                 interpolation: Interpolation = "linear") -> None:
         options = VoiceOptions(phase, rate, size, cast(Point, offset), rotation, reverse, interpolation)
         self._set_up(read_loop(source, name), options)
 
@@ -417,8 +418,8 @@ class Voice:
         return f"Voice({', '.join([repr(self.name), *changed])})"
 
 
-def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *, phase_span: float = 1.0,
-           **voice_options: Any) -> list[Voice]:
+def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *,
+           phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
     """`count` voices of one motion, voice i ahead by i * phase_span / count of
     the loop: a fixture group chasing one motion. The loop is read once."""
     if isinstance(count, bool) or not isinstance(count, int) or count < 1:
@@ -467,22 +468,24 @@ class Crossfade:
 
     def render(self, pips: Pips) -> FloatArray:
         checked = pip_array(pips)
-        out = np.array(self._a.render(checked), dtype=np.float64)
-        after = checked >= self._start + self._length
-        out[after] = self._b.render(checked[after])
-        within = (checked > self._start) & ~after
+        out = np.empty((len(checked), 3), dtype=np.float64)
+        only_b = checked >= self._start + self._length
+        only_a = (checked <= self._start) & ~only_b
+        within = ~(only_a | only_b)
+        out[only_a] = self._a.render(checked[only_a])
+        out[only_b] = self._b.render(checked[only_b])
         if within.any():
             inside = checked[within]
-            a, b = out[within], self._b.render(inside)
+            a, b = self._a.render(inside), self._b.render(inside)
             out[within] = a + self._weights(inside.astype(np.float64))[:, None] * (b - a)
         return out
 
     def at(self, pip: Pip) -> Point:
         value = scalar_pip(pip)
-        if value <= self._start:
-            return self._a.at(value)
         if value >= self._start + self._length:
             return self._b.at(value)
+        if value <= self._start:
+            return self._a.at(value)
         weight = float(self._weights(np.array([float(value)]))[0])
         a, b = self._a.at(value), self._b.at(value)
         return (a[0] + weight * (b[0] - a[0]), a[1] + weight * (b[1] - a[1]), a[2] + weight * (b[2] - a[2]))

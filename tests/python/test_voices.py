@@ -94,7 +94,8 @@ def test_rotation_then_size_then_offset(rotation, size, offset, interpolation):
 
 def test_exact_quarter_turns_keep_signed_zeros():
     plain = sampled("bounce", range(64))
-    assert identical(Voice("bounce", rotation=90).render(range(64)), np.stack([-plain[:, 1], plain[:, 0], plain[:, 2]], 1))
+    turned = np.stack([-plain[:, 1], plain[:, 0], plain[:, 2]], axis=1)
+    assert identical(Voice("bounce", rotation=90).render(range(64)), turned)
     assert identical(Voice("bounce", rotation=-360).render(range(64)), plain)
 
 
@@ -250,6 +251,7 @@ def test_crossfades_nest_and_cut():
     a, b, c = Voice("bounce"), Voice("sway"), Voice("circle")
     cut = crossfade(a, b, 64, 0)
     assert identical(cut.render([63, 64]), [a.at(63), b.at(64)])
+    assert identical([cut.at(63), cut.at(64)], [a.at(63), b.at(64)])
     chain = crossfade(crossfade(a, b, 0, 32), c, 64, 32, curve="linear")
     assert identical(chain.render([16, 100]), [crossfade(a, b, 0, 32).at(16), c.at(100)])
 
