@@ -50,8 +50,8 @@ def test_describe_refuses_what_voices_refuse():
         describe(kinetrope.SampledRecording("take", ["x"], [[0.0]], 120.0))
 
 
-def test_every_name_suggests_itself_first():
-    for name in NAMES[::7]:
+def test_a_catalogue_name_suggests_itself_first():
+    for name in NAMES[:: max(1, len(NAMES) // 40)]:  # a suggestion scans every name: keep this fast at any size
         assert suggest(name)[0] == name
 
 
