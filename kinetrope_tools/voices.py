@@ -164,6 +164,14 @@ def holds_negative_zero(values: FloatArray) -> bool:
     return bool(np.any((values == 0.0) & np.signbit(values)))
 
 
+def still_value(coefficients: FloatArray) -> float | None:
+    """The value an axis holds all loop long (the same bits at every pip, no
+    slope), or None if it moves. A still axis is filled, not interpolated."""
+    values, slopes = coefficients[0], coefficients[1:]
+    same = np.all(values == values[0]) and np.all(np.signbit(values) == np.signbit(values[0]))
+    return float(values[0]) if same and not np.any(slopes) else None
+
+
 @dataclass(frozen=True, eq=False)
 class Reading:
     """How a voice turns pips into positions: u = pip * step + shift, then the
@@ -176,6 +184,7 @@ class Reading:
     # c0 + 0.0 * anything is c0 itself unless c0 is -0.0; only then must a
     # whole u be patched back to the stored value.
     patch_whole: bool
+    still: tuple[float | None, ...]  # per axis, see still_value
 
     @property
     def whole_step(self) -> int | None:
@@ -194,7 +203,8 @@ def reading_for(loop: MotionLoop, options: VoiceOptions, table: FloatArray | Non
         shift = 0.0
     if table is None:
         table = interpolation_table(loop.values, options)
-    return Reading(period, step, shift, table, holds_negative_zero(table[:, 0]))
+    return Reading(period, step, shift, table, holds_negative_zero(table[:, 0]),
+                   tuple(still_value(coefficients) for coefficients in table))
 
 
 def same_table(a: VoiceOptions, b: VoiceOptions) -> bool:
@@ -296,15 +306,21 @@ def interpolated(coefficients: FloatArray, index: IntArray, t: FloatArray,
 
 
 def render_block(reading: Reading, pips: IntArray | FloatArray, out: FloatArray) -> None:
+    for axis, value in enumerate(reading.still):
+        if value is not None:
+            out[:, axis] = value
+    moving = [(axis, coefficients) for axis, coefficients in enumerate(reading.table) if reading.still[axis] is None]
+    if not moving:
+        return
     whole_step = reading.whole_step
     if pips.dtype.kind == "i" and whole_step is not None:
         index = whole_indices(reading, whole_step, cast(IntArray, pips))
-        for axis, coefficients in enumerate(reading.table):
+        for axis, coefficients in moving:
             out[:, axis] = np.take(coefficients[0], index)
         return
     index, t = split_position(reading, pips)
     at_whole_pip = t == 0.0 if reading.patch_whole else None
-    for axis, coefficients in enumerate(reading.table):
+    for axis, coefficients in moving:
         out[:, axis] = interpolated(coefficients, index, t, at_whole_pip)
 
 
@@ -332,10 +348,10 @@ def point_at(reading: Reading, pip: int | float) -> Point:
     whole = math.floor(u)
     t = u - whole
     index = whole % reading.period
-    if t == 0.0:
-        x, y, z = (float(coefficients[0, index]) for coefficients in reading.table)
-    else:
-        x, y, z = (horner(coefficients[:, index].tolist(), t) for coefficients in reading.table)
+    x, y, z = (value if value is not None
+               else float(coefficients[0, index]) if t == 0.0
+               else horner(coefficients[:, index].tolist(), t)
+               for value, coefficients in zip(reading.still, reading.table))
     return (x, y, z)
 
 
