@@ -8,12 +8,12 @@ SampledPattern, or a PatternLibrary with a name) to that loop.
 
 from __future__ import annotations
 
-import difflib
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, TypeAlias
 
 import numpy as np
 
+from kinetrope_tools._names import NameIndex
 from kinetrope_tools._render import render
 
 # kinetrope is imported where it is used, not with the package: render also
@@ -68,15 +68,20 @@ def text_of(name: Name) -> str:
     return bytes(name).decode("utf-8", errors="backslashreplace")
 
 
-def close_names(name: str, names: list[str], n: int) -> list[str]:
-    """Up to n of `names` that look most like `name`, closest first."""
-    return difflib.get_close_matches(name, names, n=n, cutoff=0.6)
+BUILTIN_NAMES: list[NameIndex] = []
 
 
-def unknown_name(name: str, names: list[str]) -> ValueError:
+def builtin_names() -> NameIndex:
+    """The built-in names, indexed on first use."""
+    if not BUILTIN_NAMES:
+        BUILTIN_NAMES.append(NameIndex(list(builtin_entries())))
+    return BUILTIN_NAMES[0]
+
+
+def unknown_name(name: str, names: NameIndex) -> ValueError:
     """The unknown-name error, with the closest names when there are any."""
     message = f"Unknown kinetrope: {name}"
-    near = close_names(name, names, 3)
+    near = names.closest(name, 3)
     if near:
         message += f" (did you mean: {', '.join(near)}?)"
     return ValueError(message)
@@ -91,14 +96,14 @@ def library_entry(library: kinetrope.PatternLibrary, name: str) -> CatalogueEntr
     own = {row["name"]: row for row in rows}
     if name in own:
         return entry_from_row(own[name])
-    raise unknown_name(name, [*builtin, *own])
+    raise unknown_name(name, NameIndex([*builtin, *own]))
 
 
 def builtin_entry(name: str) -> CatalogueEntry:
     entries = builtin_entries()
     if name in entries:
         return entries[name]
-    raise unknown_name(name, list(entries))
+    raise unknown_name(name, builtin_names())
 
 
 def axes_used(values: FloatArray) -> int:

@@ -7,8 +7,7 @@ from typing import TYPE_CHECKING
 
 import numpy as np
 
-from kinetrope_tools._loop import (FloatArray, Name, builtin_entries, close_names,
-                                   read_loop, text_of)
+from kinetrope_tools._loop import FloatArray, Name, builtin_names, read_loop, text_of
 
 if TYPE_CHECKING:
     import kinetrope
@@ -73,4 +72,4 @@ def suggest(name: Name, n: int = 3) -> list[str]:
     """Up to `n` built-in motion names closest to `name`, closest first."""
     if isinstance(n, bool) or not isinstance(n, int) or n < 1:
         raise ValueError(f"n must be a positive int, not {n!r}")
-    return close_names(text_of(name), list(builtin_entries()), n)
+    return builtin_names().closest(text_of(name), n)

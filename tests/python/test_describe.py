@@ -1,5 +1,7 @@
 """describe and suggest over the whole catalogue, and on patterns whose loop is known."""
 
+import difflib
+
 import numpy as np
 import pytest
 
@@ -50,9 +52,20 @@ def test_describe_refuses_what_voices_refuse():
         describe(kinetrope.SampledRecording("take", ["x"], [[0.0]], 120.0))
 
 
-def test_a_catalogue_name_suggests_itself_first():
-    for name in NAMES[:: max(1, len(NAMES) // 40)]:  # a suggestion scans every name: keep this fast at any size
-        assert suggest(name)[0] == name
+def test_every_catalogue_name_suggests_itself_first():
+    assert [name for name in NAMES if suggest(name, n=1) != [name]] == []
+
+
+def typos(name: str) -> list[str]:
+    middle = len(name) // 2
+    return [name[:middle] + name[middle + 1:], name[:middle] + "x" + name[middle:], name.replace("_", "", 1)]
+
+
+def test_suggestions_are_the_closest_names_of_the_whole_catalogue():
+    # Only a short list of names sharing letters with the typo is ranked; it must hold the best ones.
+    for typo in (typo for name in NAMES[:: max(1, len(NAMES) // 12)] for typo in typos(name)):
+        ranked = difflib.get_close_matches(typo, NAMES, 6)
+        assert suggest(typo)[:1] == ranked[:1] and set(suggest(typo)) <= set(ranked), typo
 
 
 @pytest.mark.parametrize("typo, first", [("circel", "circle"), ("Helix", "helix"), (b"figure8", "figure_eight"),
