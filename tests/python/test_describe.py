@@ -68,7 +68,7 @@ def test_suggestions_are_the_closest_names_of_the_whole_catalogue():
         assert suggest(typo)[:1] == ranked[:1] and set(suggest(typo)) <= set(ranked), typo
 
 
-@pytest.mark.parametrize("typo, first", [("circel", "circle"), ("Helix", "helix"), (b"figure8", "figure_eight"),
+@pytest.mark.parametrize("typo, first", [("circel", "circle"), ("Helix", "helix"), (b"figure_eigth", "figure_eight"),
                                          ("paradiddle", "single_paradiddle")])
 def test_suggest_finds_close_names(typo, first):
     assert suggest(typo)[0] == first
