@@ -1,7 +1,9 @@
 """Companion tools for kinetrope: whole timelines rendered into NumPy arrays,
 a tempo map and a live beat clock, an OSC bridge (``python -m
 kinetrope_tools.osc``, extra ``osc``) and a gallery of every motion
-(``python -m kinetrope_tools.gallery``, extra ``gallery``)."""
+(``python -m kinetrope_tools.gallery``, extra ``gallery``); voices that play
+any motion with their own phase, rate, size, rotation and offset in continuous
+time, spreads and crossfades of voices, and one-loop descriptions of motions."""
 
 from pkgutil import extend_path
 
@@ -12,5 +14,8 @@ __path__ = extend_path(__path__, __name__)
 
 from kinetrope_tools._render import render  # noqa: E402
 from kinetrope_tools.tempo import BeatClock, TempoMap  # noqa: E402
+from kinetrope_tools.describe import MotionInfo, describe, suggest  # noqa: E402
+from kinetrope_tools.voices import Crossfade, Voice, crossfade, spread  # noqa: E402
 
-__all__ = ["BeatClock", "TempoMap", "render"]
+__all__ = ["BeatClock", "Crossfade", "MotionInfo", "TempoMap", "Voice", "crossfade", "describe", "render",
+           "spread", "suggest"]

@@ -23,11 +23,12 @@ from matplotlib.axes import Axes  # noqa: E402
 from matplotlib.collections import LineCollection  # noqa: E402
 from matplotlib.colors import Normalize  # noqa: E402
 from matplotlib.figure import Figure  # noqa: E402
-from matplotlib.patches import PathPatch  # noqa: E402
+from matplotlib.patches import PathPatch, Polygon  # noqa: E402
 from matplotlib.path import Path as DrawPath  # noqa: E402
 
 from . import glyphs  # noqa: E402
 from .findings import findings  # noqa: E402
+from .marks import arrowhead, beat_ticks, drawn_loop  # noqa: E402
 from .motions import PIPS_PER_BEAT, Motion  # noqa: E402
 
 AXIS_COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c")  # x, y, z traces
@@ -37,6 +38,8 @@ GUIDE_COLOUR = "#e4e4e4"
 BEAT_COLOUR = "#d0d0d0"
 BAR_COLOUR = "#909090"
 WARN_COLOUR = "#c0392b"
+START_COLOUR = "#d62728"  # the pip-0 arrow
+TICK_COLOUR = "#555555"  # beat ticks along a path
 DEPTH_MAP = matplotlib.colormaps["viridis"].resampled(256)
 DEPTH_NORM = Normalize(-1.0, 1.0)
 DEPTH_LEVELS = 24  # a sheet draws depth colours in this many steps, one compound path each
@@ -144,7 +147,10 @@ class SheetArtists:
     depth_paths: list[Any] = dataclasses.field(default_factory=list)
     depth_values: list[Any] = dataclasses.field(default_factory=list)
     traces: tuple[list[Any], list[Any], list[Any]] = dataclasses.field(default_factory=lambda: ([], [], []))
-    starts: list[Any] = dataclasses.field(default_factory=list)
+    starts: list[Any] = dataclasses.field(default_factory=list)  # pip 0 of a motion that never moves
+    arrows: list[Any] = dataclasses.field(default_factory=list)
+    beat_ticks: list[Any] = dataclasses.field(default_factory=list)
+    bar_ticks: list[Any] = dataclasses.field(default_factory=list)
 
 
 def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion, table: np.ndarray) -> None:
@@ -156,14 +162,14 @@ def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion
 
     step = thinning_step(motion.period)
     loop = closed_loop(table[::step])
-    path = to_box(loop[:, :2], left, bottom, side)
+    path = to_box(drawn_loop(table, motion.dims, step), left, bottom, side)
     if motion.dims == 3:
         pieces, depths = depth_pieces(path, loop[:, 2], COLOUR_CHUNKS)
         art.depth_paths += pieces
         art.depth_values.append(depths)
     else:
         art.paths.append(path)
-    art.starts.append(path[0])
+    add_marks(art, table, motion.dims, (left, bottom, side))
 
     t_left, t_bottom, t_width, t_height = layout.trace_box(index)
     art.frames.append(rectangle(t_left, t_bottom, t_width, t_height))
@@ -175,6 +181,18 @@ def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion
     xs = t_left + np.append(np.arange(0, motion.period, step), motion.period) * scale
     for axis in range(motion.dims):
         art.traces[axis].append(np.column_stack([xs, t_bottom + (loop[:, axis] + 1) / 2 * t_height]))
+
+
+def add_marks(art: SheetArtists, table: np.ndarray, dims: int, box: tuple[float, float, float]) -> None:
+    """Queue the pip-0 arrow (a dot if the motion never moves) and the beat ticks."""
+    arrow = arrowhead(table, dims)
+    if arrow is None:
+        art.starts.append(to_box(drawn_loop(table, dims)[:1], *box)[0])
+    else:
+        art.arrows.append(to_box(arrow, *box))
+    beats, bars = beat_ticks(table, dims)
+    art.beat_ticks += [to_box(tick, *box) for tick in beats]
+    art.bar_ticks += [to_box(tick, *box) for tick in bars]
 
 
 def compound(polylines: Sequence[np.ndarray]) -> DrawPath:
@@ -212,9 +230,13 @@ def draw_batches(ax: Axes, art: SheetArtists) -> None:
             stroke(ax, pieces, DEPTH_MAP(level / (DEPTH_LEVELS - 1)), 1.0)
     for axis, lines in enumerate(art.traces):
         stroke(ax, lines, AXIS_COLOURS[axis], 0.7)
+    stroke(ax, art.beat_ticks, TICK_COLOUR, 0.6)
+    stroke(ax, art.bar_ticks, TICK_COLOUR, 0.9)
+    if art.arrows:
+        ax.add_artist(PathPatch(compound(art.arrows), facecolor=START_COLOUR, edgecolor="none", zorder=5))
     if art.starts:
         starts = np.array(art.starts)
-        ax.scatter(starts[:, 0], starts[:, 1], s=9, c="#d62728", zorder=5, linewidths=0)
+        ax.scatter(starts[:, 0], starts[:, 1], s=9, c=START_COLOUR, zorder=5, linewidths=0)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -280,7 +302,8 @@ def draw_labels(ax: Axes, labels: Sequence[Label]) -> LabelLayers:
 def sheet_header(ax: Axes, title: str) -> None:
     ax.text(0.12, -0.2, title, ha="left", va="center", fontsize=10, fontweight="bold")
     legend = (
-        "path: x right, y up, red dot = pip 0; 3-axis paths coloured by z (purple −1 … yellow +1)   "
+        "path: x right, y up (one axis: x up against time), red arrow = pip 0 and the way it goes, ticks = beats, "
+        "long ticks = bars;\n3-axis paths coloured by z (purple −1 … yellow +1)   "
         "traces: x blue, y orange, z green over one loop; grey lines = beats (64 pips), dark = bars"
     )
     ax.text(0.12, -0.44, legend, ha="left", va="center", fontsize=6, color="#555555")
@@ -347,7 +370,7 @@ def render_motion(
     loop = closed_loop(table)
     for column, (a, b) in enumerate(projections):
         ax = fig.add_subplot(grid[0, column])
-        draw_projection(ax, loop, a, b, motion.dims)
+        draw_projection(ax, table, a, b, motion.dims)
     pips = np.arange(motion.period + 1)
     beats, bars = beat_marks(motion.period)
     for axis in range(motion.dims):
@@ -373,23 +396,40 @@ def render_motion(
         plt.close(fig)
 
 
-def draw_projection(ax: Axes, loop: np.ndarray, a: int, b: int, dims: int) -> None:
-    """One plane of a motion's path, coloured by depth when it has three axes."""
+def draw_projection(ax: Axes, table: np.ndarray, a: int, b: int, dims: int) -> None:
+    """One plane of a motion's path, coloured by depth when it has three axes; a
+    one-axis motion as its trace against time. An arrow marks pip 0 and the way
+    the motion leaves it, ticks mark the beats."""
     ax.axhline(0, color=GUIDE_COLOUR, linewidth=0.6)
     ax.axvline(0, color=GUIDE_COLOUR, linewidth=0.6)
-    points = loop[:, (a, b)]
+    points = drawn_loop(table, dims, plane=(a, b))
     if dims == 3:
         depth_axis = ({0, 1, 2} - {a, b}).pop()
-        pieces, depths = depth_pieces(points, loop[:, depth_axis], 4 * COLOUR_CHUNKS)
+        pieces, depths = depth_pieces(points, closed_loop(table)[:, depth_axis], 4 * COLOUR_CHUNKS)
         lines = LineCollection(pieces, cmap=DEPTH_MAP, norm=DEPTH_NORM, linewidths=1.4)
         lines.set_array(depths)
         ax.add_collection(lines)
         ax.set_title(f"colour = {'xyz'[depth_axis]}", fontsize=8)
     else:
         ax.plot(points[:, 0], points[:, 1], color=PATH_COLOUR, linewidth=1.2)
-    ax.plot(points[0, 0], points[0, 1], "o", color="#d62728", markersize=4)
+    beats, bars = beat_ticks(table, dims, (a, b))
+    ax.add_collection(LineCollection(beats, colors=TICK_COLOUR, linewidths=0.8, clip_on=False))
+    ax.add_collection(LineCollection(bars, colors=TICK_COLOUR, linewidths=1.2, clip_on=False))
+    arrow = arrowhead(table, dims, (a, b))
+    if arrow is None:
+        ax.plot(points[0, 0], points[0, 1], "o", color=START_COLOUR, markersize=4, clip_on=False)
+    else:
+        ax.add_patch(Polygon(arrow[:-1], closed=True, facecolor=START_COLOUR, edgecolor="none", zorder=5,
+                             clip_on=False))
     ax.set_xlim(-1.05, 1.05)
     ax.set_ylim(-1.05, 1.05)
     ax.set_aspect("equal")
-    ax.set_xlabel("xyz"[a])
-    ax.set_ylabel("xyz"[b])
+    if dims == 1:
+        period = len(table)
+        beat_pips = range(0, period + 1, PIPS_PER_BEAT * (1 if period <= 512 else 4))
+        ax.set_xticks([pip / period * 2 - 1 for pip in beat_pips], labels=[str(pip) for pip in beat_pips])
+        ax.set_xlabel("pip (x against time)")
+        ax.set_ylabel("x")
+    else:
+        ax.set_xlabel("xyz"[a])
+        ax.set_ylabel("xyz"[b])

@@ -1,0 +1,29 @@
+"""The python examples of the guide and the API reference run, in order, as one program each."""
+
+import re
+from pathlib import Path
+
+import pytest
+
+DOCS = Path(__file__).resolve().parents[2] / "docs"
+BLOCK = re.compile(r"^```python\n(.*?)^```", re.DOTALL | re.MULTILINE)
+
+
+@pytest.mark.parametrize("page", ["guide.md", "api.md"])
+def test_examples_run(page):
+    pytest.importorskip("pythonosc")
+    text = (DOCS / page).read_text(encoding="utf-8")
+    blocks = BLOCK.findall(text)
+    assert blocks and len(blocks) == text.count("```python")
+    namespace: dict = {}
+    for number, block in enumerate(blocks, start=1):
+        exec(compile(block, f"{page}, example {number}", "exec"), namespace)
+
+
+def test_the_reference_names_every_public_name():
+    import kinetrope
+    import kinetrope_tools
+
+    text = (DOCS / "api.md").read_text(encoding="utf-8")
+    public = [name for name in dir(kinetrope) if not name.startswith("_")] + list(kinetrope_tools.__all__)
+    assert [name for name in public if f"`{name}" not in text and f" {name}," not in text] == []
