@@ -11,23 +11,22 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
-from pathlib import Path
 
 import pytest
 
 import kinetrope
 
-ROOT = Path(__file__).resolve().parents[2]
 FLOAT32_TOLERANCE = 1e-6
 
 
 def run_gallery(*args, check=True):
-    """Run the gallery command from the repository root with this interpreter."""
+    """Run the installed gallery command with this interpreter, away from the checkout."""
     return subprocess.run(
-        [sys.executable, "-m", "tools.gallery", *map(str, args)],
-        cwd=ROOT, capture_output=True, text=True, check=check, timeout=300,
+        [sys.executable, "-m", "kinetrope_tools.gallery", *map(str, args)],
+        cwd=tempfile.gettempdir(), capture_output=True, text=True, check=check, timeout=300,
     )
 
 
@@ -92,12 +91,12 @@ def grouping(numpy_installed):
     """Pack and family of each case, from the gallery's own rule, in one process."""
     script = (
         "import json, sys\n"
-        "from tools.gallery.motions import family_of, pack_of\n"
+        "from kinetrope_tools.gallery.motions import family_of, pack_of\n"
         "cases = json.loads(sys.argv[1])\n"
         "print(json.dumps([[pack_of(row), family_of(name, row)] for name, row in cases]))\n"
     )
     cases = json.dumps([[name, row] for name, row, _, _ in GROUPING_CASES])
-    result = subprocess.run([sys.executable, "-c", script, cases], cwd=ROOT, capture_output=True, text=True, check=True)
+    result = subprocess.run([sys.executable, "-c", script, cases], cwd=tempfile.gettempdir(), capture_output=True, text=True, check=True)
     return dict(zip((case[0] for case in GROUPING_CASES), map(tuple, json.loads(result.stdout))))
 
 

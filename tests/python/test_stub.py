@@ -1,4 +1,4 @@
-"""The installed kinetrope.pyi against the live module, and mypy --strict on typed callers.
+"""The installed kinetrope stubs (the kinetrope-stubs package) against the live module, and mypy --strict on typed callers.
 
 Every callable pybind11 binds carries its generated signature as the first line
 of its __doc__; that line is (nearly) Python syntax, so it is parsed with ast
@@ -22,14 +22,14 @@ import pytest
 import kinetrope
 
 REPO = Path(__file__).resolve().parents[2]
-STUB_PATH = Path(kinetrope.__file__).with_name("kinetrope.pyi")
+STUB_PATH = Path(kinetrope.__file__).parent / "kinetrope-stubs" / "__init__.pyi"
 # What pybind11 gives every class by itself, and the slot __init__ of a class
 # that has no constructor: not part of what the module binds.
 LIBRARY_MEMBERS = {"__doc__", "__module__", "__init__", "_pybind11_conduit_v1_"}
 
 
 def stub_module() -> ast.Module:
-    assert STUB_PATH.is_file(), f"kinetrope.pyi is not installed beside {kinetrope.__file__}"
+    assert STUB_PATH.is_file(), f"the kinetrope-stubs package is not installed beside {kinetrope.__file__}"
     return ast.parse(STUB_PATH.read_text(encoding="utf-8"))
 
 

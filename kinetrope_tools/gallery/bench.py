@@ -1,11 +1,11 @@
 """How long the full catalogue's contact sheets take to draw.
 
-    python -m tools.gallery.bench [--jobs N] [--out DIR]
+    python -m kinetrope_tools.gallery.bench [--jobs N] [--out DIR]
 
 Two measurements:
 
 1. the real catalogue as it is installed now (sampling and drawing, both
-   formats, the same worker pool as ``python -m tools.gallery sheets``);
+   formats, the same worker pool as ``python -m kinetrope_tools.gallery sheets``);
 2. a stand-in catalogue of 1,731 motions shaped like the full built-in one
    (fifteen computed rudiments, then 1,716 patterns in families of sixteen
    with the packs' mix of periods and axes), drawn from smooth synthetic
@@ -91,7 +91,7 @@ class Estimate:
 
 
 def main(argv=None) -> int:
-    parser = argparse.ArgumentParser(prog="python -m tools.gallery.bench", description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(prog="python -m kinetrope_tools.gallery.bench", description=__doc__.splitlines()[0])
     parser.add_argument("--jobs", type=int, default=default_processes())
     parser.add_argument("--out", type=Path, default=None, help="where to draw (default: a temporary folder)")
     args = parser.parse_args(argv)

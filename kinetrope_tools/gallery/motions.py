@@ -24,6 +24,8 @@ import numpy as np
 
 import kinetrope
 
+from kinetrope_tools import render
+
 PIPS_PER_BEAT = kinetrope.PIPS_PER_BEAT
 COMPUTED_COUNT = 15
 COMPUTED = "computed"
@@ -135,5 +137,4 @@ def group_by_family(motions: Iterable[Motion]) -> dict[str, list[Motion]]:
 
 def sample_table(name: str, period: int) -> np.ndarray:
     """One loop of a motion: a (period, 3) array, row i = offset at pip i."""
-    sample = kinetrope.sample
-    return np.array([sample(name, pip).as_tuple() for pip in range(period)], dtype=np.float64)
+    return render(name, range(period))

@@ -1,11 +1,11 @@
 """Draw kinetrope motions: contact sheets per family, single-motion pictures
 and a self-contained preview page.
 
-    python -m tools.gallery all                      # every sheet and the page, into build/gallery
-    python -m tools.gallery sheets --pack initial    # one pack's family sheets
-    python -m tools.gallery motion helix lfo_flower  # larger pictures of two motions
-    python -m tools.gallery page --family computed   # a page with only the computed rudiments
-    python -m tools.gallery list --json              # the grouping, as JSON
+    python -m kinetrope_tools.gallery all                      # every sheet and the page, into build/gallery
+    python -m kinetrope_tools.gallery sheets --pack initial    # one pack's family sheets
+    python -m kinetrope_tools.gallery motion helix lfo_flower  # larger pictures of two motions
+    python -m kinetrope_tools.gallery page --family computed   # a page with only the computed rudiments
+    python -m kinetrope_tools.gallery list --json              # the grouping, as JSON
 """
 
 from __future__ import annotations
@@ -34,7 +34,7 @@ def parser() -> argparse.ArgumentParser:
     common.add_argument("--dpi", type=int, default=None, help="picture resolution (default 100 for sheets, 110 for motions)")
     common.add_argument("--jobs", type=int, default=default_processes(), help="worker processes (default: one per core)")
 
-    top = argparse.ArgumentParser(prog="python -m tools.gallery", description=__doc__.splitlines()[0])
+    top = argparse.ArgumentParser(prog="python -m kinetrope_tools.gallery", description=__doc__.splitlines()[0])
     commands = top.add_subparsers(dest="command", required=True)
     commands.add_parser("sheets", parents=[common], help="one contact sheet per family into OUT/sheets")
     commands.add_parser("motion", parents=[common], help="one larger picture per motion into OUT/motions")

@@ -1,0 +1,252 @@
+// Render sources: finding the core object or motion once, then answering
+// every row of the timeline with the GIL released.
+#include "motion_source.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "kinetrope/catalogue.hpp"
+#include "kinetrope/pattern_library.hpp"
+#include "kinetrope/registry.hpp"
+#include "kinetrope/rudiments.hpp"
+#include "kinetrope/sampled_pattern.hpp"
+#include "kinetrope/sampled_recording.hpp"
+
+namespace kinetrope::render {
+namespace {
+
+// ------------------------------------------------- kinetrope class instances
+
+// The classes are registered by the kinetrope module; this module finds
+// them in pybind11's registry shared between modules, whatever holder they
+// were registered with.
+template <typename Core>
+const py::detail::type_info* registered() {
+    return py::detail::get_type_info(typeid(Core));
+}
+
+template <typename Core>
+bool is_instance(py::handle object) {
+    const py::detail::type_info* type = registered<Core>();
+    return type != nullptr && PyObject_TypeCheck(object.ptr(), type->type);
+}
+
+// An instance made with __new__ alone has no core object, and pybind11 would
+// hand out uninitialised memory for it; a smart-holder instance whose object
+// was handed over to C++ has none either.
+template <typename Core>
+void require_constructed(py::handle object) {
+    auto* instance = reinterpret_cast<py::detail::instance*>(object.ptr());
+    const auto held = instance->get_value_and_holder(registered<Core>(), false);
+    if (!held || !held.holder_constructed()) {
+        throw py::type_error(std::string(Py_TYPE(object.ptr())->tp_name) +
+                             " object holds nothing: it was never initialised, or its contents were handed over");
+    }
+}
+
+// The core object itself. A smart-holder instance whose object was handed
+// over to C++ raises pybind11's own ValueError here.
+template <typename Core>
+const Core& core_object(py::handle object) {
+    return object.cast<const Core&>();
+}
+
+// ------------------------------------------------------------------- names
+
+bool is_text(py::handle object) {
+    return PyUnicode_Check(object.ptr()) || PyBytes_Check(object.ptr()) || PyByteArray_Check(object.ptr());
+}
+
+// A motion name copied out of a str (as UTF-8), bytes or bytearray: the
+// caller's buffer may change while later arguments are converted.
+std::string owned_name(py::handle name) {
+    PyObject* object = name.ptr();
+    if (PyUnicode_Check(object)) {
+        Py_ssize_t size = 0;
+        const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+        if (data == nullptr) {
+            PyErr_Clear();
+            throw py::type_error("name must be text that can be encoded as UTF-8");
+        }
+        return {data, static_cast<std::size_t>(size)};
+    }
+    if (PyBytes_Check(object)) {
+        return {PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object))};
+    }
+    if (PyByteArray_Check(object)) {
+        return {PyByteArray_AS_STRING(object), static_cast<std::size_t>(PyByteArray_GET_SIZE(object))};
+    }
+    throw py::type_error(std::string("name must be str, bytes or bytearray, not ") + Py_TYPE(object)->tp_name);
+}
+
+// ---------------------------------------------------------- built-in motions
+
+using Sampler = Offset3 (*)(int) noexcept;
+
+struct NamedSampler {
+    std::string_view name;
+    Sampler sample;
+};
+
+constexpr std::array<NamedSampler, 15> computed_rudiments{{
+    {"bounce", &bounce},
+    {"sway", &sway},
+    {"circle", &circle},
+    {"figure_eight", &figure_eight},
+    {"step_touch", &step_touch},
+    {"box_step", &box_step},
+    {"helix", &helix},
+    {"varn_background", &varn_background},
+    {"single_stroke_roll", &single_stroke_roll},
+    {"double_stroke_roll", &double_stroke_roll},
+    {"multiple_bounce_roll", &multiple_bounce_roll},
+    {"single_paradiddle", &single_paradiddle},
+    {"flam", &flam},
+    {"drag", &drag},
+    {"five_stroke_roll", &five_stroke_roll},
+}};
+
+// The function that answers for a built-in motion, looked up once for the
+// whole timeline: a computed rudiment, or a registry pattern's sampler. A
+// name that neither knows is left to the dispatcher (nullptr).
+Sampler builtin_sampler(std::string_view name) noexcept {
+    for (const NamedSampler& rudiment : computed_rudiments) {
+        if (rudiment.name == name) {
+            return rudiment.sample;
+        }
+    }
+    const PatternEntry* entry = find_pattern(name);
+    return entry != nullptr ? entry->sampler : nullptr;
+}
+
+// ------------------------------------------------------------------- loops
+
+// Each row starts with its pip and is overwritten with the answer.
+template <typename Answer>
+void write_offsets(double* rows, std::size_t count, const Answer& answer) {
+    for (std::size_t i = 0; i < count; ++i) {
+        double* row = rows + 3 * i;
+        const Offset3 at = answer(static_cast<int>(row[0]));
+        row[0] = at.x;
+        row[1] = at.y;
+        row[2] = at.z;
+    }
+}
+
+void write_builtin(const std::string& name, double* rows, std::size_t count) {
+    if (const Sampler sample = builtin_sampler(name)) {
+        const py::gil_scoped_release unlocked;
+        write_offsets(rows, count, sample);
+        return;
+    }
+    (void)kinetrope::sample(name, 0);  // the dispatcher's own error for an unknown name
+    const py::gil_scoped_release unlocked;
+    write_offsets(rows, count, [&name](int pip) { return kinetrope::sample(name, pip); });
+}
+
+void write_pattern(const SampledPattern& pattern, double* rows, std::size_t count) {
+    const py::gil_scoped_release unlocked;
+    write_offsets(rows, count, [&pattern](int pip) { return pattern.sample(pip); });
+}
+
+void write_library(const PatternLibrary& library, const std::string& name, double* rows, std::size_t count) {
+    (void)library.sample(name, 0);  // the library's own error for an unknown name
+    const py::gil_scoped_release unlocked;
+    write_offsets(rows, count, [&](int pip) { return library.sample(name, pip); });
+}
+
+bool covers(const SampledRecording& recording, int pip) noexcept {
+    const std::int64_t row = std::int64_t{pip} - recording.start_pip();
+    return row >= 0 && row < recording.sample_count();
+}
+
+void write_recording(const SampledRecording& recording, double* rows, std::size_t count) {
+    const std::size_t width = recording.dimensions().size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const int pip = static_cast<int>(rows[i * width]);
+        if (!covers(recording, pip)) {
+            (void)recording.sample(pip);  // the recording's own error for that pip
+        }
+    }
+    const py::gil_scoped_release unlocked;
+    for (std::size_t i = 0; i < count; ++i) {
+        double* row = rows + i * width;
+        const std::vector<double> values = recording.sample(static_cast<int>(row[0]));
+        std::copy(values.begin(), values.end(), row);
+    }
+}
+
+SourceKind kind_of(py::handle source) {
+    if (is_text(source)) {
+        return SourceKind::motion_name;
+    }
+    if (is_instance<SampledPattern>(source)) {
+        require_constructed<SampledPattern>(source);
+        return SourceKind::pattern;
+    }
+    if (is_instance<PatternLibrary>(source)) {
+        require_constructed<PatternLibrary>(source);
+        return SourceKind::library;
+    }
+    if (is_instance<SampledRecording>(source)) {
+        require_constructed<SampledRecording>(source);
+        return SourceKind::recording;
+    }
+    throw py::type_error(
+        std::string("source must be a motion name (str, bytes or bytearray), a kinetrope.SampledPattern, "
+                    "a kinetrope.PatternLibrary or a kinetrope.SampledRecording, not ") +
+        Py_TYPE(source.ptr())->tp_name);
+}
+
+}  // namespace
+
+MotionSource::MotionSource(py::object source, py::handle name)
+    : source_(std::move(source)), kind_(kind_of(source_)) {
+    const bool named = !name.is_none();
+    switch (kind_) {
+    case SourceKind::motion_name:
+        if (named) {
+            throw py::type_error("name is taken only with a PatternLibrary source");
+        }
+        name_ = owned_name(source_);
+        break;
+    case SourceKind::library:
+        if (!named) {
+            throw py::type_error("a PatternLibrary source needs the name of the motion to render");
+        }
+        name_ = owned_name(name);
+        break;
+    case SourceKind::pattern:
+    case SourceKind::recording:
+        if (named) {
+            throw py::type_error("name is taken only with a PatternLibrary source");
+        }
+        break;
+    }
+    if (kind_ == SourceKind::recording) {
+        width_ = core_object<SampledRecording>(source_).dimensions().size();
+    }
+}
+
+void MotionSource::write_rows(double* rows, std::size_t count) const {
+    switch (kind_) {
+    case SourceKind::motion_name:
+        write_builtin(name_, rows, count);
+        return;
+    case SourceKind::pattern:
+        write_pattern(core_object<SampledPattern>(source_), rows, count);
+        return;
+    case SourceKind::library:
+        write_library(core_object<PatternLibrary>(source_), name_, rows, count);
+        return;
+    case SourceKind::recording:
+        write_recording(core_object<SampledRecording>(source_), rows, count);
+        return;
+    }
+}
+
+}  // namespace kinetrope::render
