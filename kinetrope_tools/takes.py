@@ -20,6 +20,7 @@ import numpy as np
 import numpy.typing as npt
 
 import kinetrope
+from kinetrope_tools._render import render
 
 if TYPE_CHECKING:
     from kinetrope_tools.tempo import TempoMap
@@ -311,10 +312,6 @@ def folded_pips(pips: PipArray, recording: kinetrope.SampledRecording, ends: End
 
 
 def read_rows(recording: kinetrope.SampledRecording, pips: PipArray) -> FloatArray:
-    """Row by row through the recording itself, so a pip it does not cover
-    raises its own IndexError."""
-    width = len(recording.dimensions)
-    table = np.empty((len(pips), width), dtype=np.float64)
-    for index, pip in enumerate(pips.tolist()):
-        table[index] = recording.sample(pip)
-    return table
+    """The rows, read by the recording itself in one call: a pip it does not
+    cover raises its own IndexError."""
+    return render(recording, pips)
