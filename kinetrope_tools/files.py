@@ -279,9 +279,10 @@ def checked_header(document: object) -> list[object]:
 
 
 def item_label(fields: object) -> str:
-    if isinstance(fields, dict) and isinstance(fields.get("name"), str):
-        return f" ({fields.get('kind')} {fields['name']!r})"
-    return ""
+    if not (isinstance(fields, dict) and isinstance(fields.get("name"), str)):
+        return ""
+    kind = fields.get("kind")
+    return f" ({kind} {fields['name']!r})" if kind in (PATTERN, RECORDING) else f" ({fields['name']!r})"
 
 
 def item_from(fields: object) -> Item:
