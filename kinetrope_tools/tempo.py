@@ -98,7 +98,11 @@ class TempoMap:
         self._starts, self._lengths, self._anchor_pips, self._anchor_seconds = self._segments(tempos, origin)
         self._start_seconds = [self.seconds_at(pip) for pip in self._starts]
         if not (math.isfinite(self.seconds_at(FIRST_PIP)) and math.isfinite(self.seconds_at(LAST_PIP + 1))):
-            raise ValueError("the tempo map's instants overflow a double within the 32-bit pip range")
+            slowest = min([self._bpm] + [tempo for _, tempo in self._changes])
+            raise ValueError(
+                f"32-bit pips would start beyond the range of a double (bpm {slowest!r}, "
+                f"beat_zero_seconds {origin!r}): the tempo is too slow or the origin too far"
+            )
 
     @staticmethod
     def _change(change: object, index: int) -> tuple[int, float]:
