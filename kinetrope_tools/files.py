@@ -57,7 +57,8 @@ def save(path: PathLike, items: Iterable[Item | kinetrope.PatternLibrary]) -> No
     memory, so a failure leaves any existing file as it was.
     """
     text = dumps(items)
-    write_atomically(Path(path), text.encode("utf-8"))
+    # Through a symbolic link, the file it points to is the one replaced.
+    write_atomically(Path(os.path.realpath(path)), text.encode("utf-8"))
 
 
 def dumps(items: Iterable[Item | kinetrope.PatternLibrary]) -> str:

@@ -130,15 +130,16 @@ def checked_key_pip(pip: object, index: int, period: int) -> float:
         raise TypeError(f"keyframe {index}: the pip must be an int or a float, not {type(pip).__name__}")
     number = float(pip)
     if not (math.isfinite(number) and 0.0 <= number < period):
-        raise ValueError(f"keyframe {index}: pip {pip!r} is outside the loop [0, {period})")
+        raise ValueError(f"keyframe {index}: pip {pip} is outside the loop [0, {period})")
     return number
 
 
 def checked_key_value(value: object, index: int, pip: float) -> tuple[float, float, float]:
-    if isinstance(value, (str, bytes)) or not isinstance(value, Sequence) or len(value) != 3:
+    triple = tuple(value) if isinstance(value, Iterable) and not isinstance(value, (str, bytes)) else ()
+    if len(triple) != 3:
         raise TypeError(f"keyframe {index} (pip {pip:g}): the value must be an (x, y, z) triple")
     coordinates: list[float] = []
-    for axis, coordinate in zip(AXIS_NAMES, value):
+    for axis, coordinate in zip(AXIS_NAMES, triple):
         if isinstance(coordinate, bool) or not isinstance(coordinate, numbers.Real):
             raise TypeError(f"keyframe {index} (pip {pip:g}), axis {axis}: not a number: {coordinate!r}")
         number = float(coordinate)

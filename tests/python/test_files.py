@@ -179,3 +179,11 @@ def test_a_file_that_is_not_utf8_is_refused(tmp_path):
     path.write_bytes(document(GOOD_PATTERN.replace('""', '"caf\xe9"')).encode("latin-1"))
     with pytest.raises(ValueError, match="not UTF-8 text"):
         load(path)
+
+
+def test_saving_through_a_link_replaces_the_file_it_points_to(old_file):
+    path, _ = old_file
+    link = path.with_name("link.json")
+    link.symlink_to(path.name)
+    save(link, [])
+    assert link.is_symlink() and load(path) == []
