@@ -12,6 +12,11 @@ last name) at most 2.0. Also: catalogue() time per row, import time
 (-X importtime), resident memory added by the import, the extension's size,
 and optionally a clean build's time. Figures, not a test: nothing here fails.
 
+kinetrope_tools.render over 1,000,000 pips, per point, for every kind of
+source and run of pips, against a Python loop over kinetrope.sample: a
+built-in table pattern at most 10 ns a point and at least 20 times faster
+than the loop, every computed rudiment at most 50 ns a point.
+
     python benchmarks/bench.py [--json out.json] [--quick] [--build-time]
     python benchmarks/bench.py --compare before.json after.json
 """
@@ -38,6 +43,11 @@ ROOT = Path(__file__).resolve().parents[1]
 FLOOR_SOURCE = ROOT / "benchmarks" / "floor"
 RATIO_TARGET = 1.3
 LIBRARY_RATIO_TARGET = 2.0
+RENDER_POINTS = 1_000_000
+LOOP_POINTS = 100_000  # the Python loop is timed over fewer pips, per point
+TABLE_NS_TARGET = 10.0
+TABLE_SPEEDUP_TARGET = 20.0
+COMPUTED_NS_TARGET = 50.0
 PIP = 17
 # Called the way callers call the module: one attribute lookup, then the call,
 # as in kinetrope.bounce(17) or pattern.sample(17).
@@ -159,6 +169,91 @@ def measure_catalogue(kinetrope: Any, floor_module: Any, rounds: int, seconds: f
     return result
 
 
+# ----------------------------------------------------------------- render
+
+def best_seconds(action: Any, rounds: int) -> float:
+    """The fastest of `rounds` runs: the least disturbed by other work."""
+    times = []
+    for _ in range(rounds):
+        start = time.perf_counter()
+        action()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def python_loop_ns(kinetrope: Any, name: str, rounds: int) -> float:
+    sample = kinetrope.sample
+
+    def loop() -> None:
+        for pip in range(LOOP_POINTS):
+            sample(name, pip)
+
+    return best_seconds(loop, rounds) / LOOP_POINTS * 1e9
+
+
+def render_cases(kinetrope: Any) -> list[tuple[str, str, Any, Any]]:
+    """(label, kind, source, name) for every kind of source."""
+    rows = kinetrope.catalogue()
+    computed = [row["name"] for row in rows if callable(getattr(kinetrope, row["name"], None))]
+    registry = [row["name"] for row in rows[len(computed):]]
+    namespace = subject_namespace(kinetrope, None)
+    cases = [(f"table pattern '{name}'", "table", name, None) for name in (registry[:1] + registry[-1:])]
+    cases += [(f"computed '{name}'", "computed", name, None) for name in computed]
+    cases += [
+        ("SampledPattern (256 samples)", "user", namespace["pattern"], None),
+        ("PatternLibrary, last of 1024 names", "user", namespace["library"], namespace["last_name"]),
+    ]
+    return cases
+
+
+def measure_render(kinetrope: Any, rounds: int) -> dict[str, Any]:
+    import numpy as np
+    from kinetrope_tools import render
+
+    pip_runs = {"range": range(RENDER_POINTS), "int32 array": np.arange(RENDER_POINTS, dtype=np.int32),
+                "int64 array": np.arange(RENDER_POINTS, dtype=np.int64), "list": list(range(RENDER_POINTS))}
+    results: dict[str, Any] = {}
+    print(f"{'render, 1,000,000 pips':<52} {'ns/point':>8} {'loop ns':>9} {'faster':>7} {'target':>14}")
+    for label, kind, source, name in render_cases(kinetrope):
+        figure = best_seconds(lambda: render(source, pip_runs["int32 array"], name), rounds) / RENDER_POINTS * 1e9
+        entry: dict[str, float] = {"ns_per_point": figure}
+        target = ""
+        if isinstance(source, str):
+            entry["loop_ns_per_point"] = python_loop_ns(kinetrope, source, rounds)
+            entry["speedup"] = entry["loop_ns_per_point"] / figure
+        if kind == "table":
+            entry["ns_target"], entry["speedup_target"] = TABLE_NS_TARGET, TABLE_SPEEDUP_TARGET
+            met = figure <= TABLE_NS_TARGET and entry["speedup"] >= TABLE_SPEEDUP_TARGET
+            target = f"<= {TABLE_NS_TARGET:.0f} ns, >= {TABLE_SPEEDUP_TARGET:.0f}x  {'ok' if met else 'MISSED'}"
+        elif kind == "computed":
+            entry["ns_target"] = COMPUTED_NS_TARGET
+            target = f"<= {COMPUTED_NS_TARGET:.0f} ns  {'ok' if figure <= COMPUTED_NS_TARGET else 'MISSED'}"
+        loop = f"{entry['loop_ns_per_point']:9.1f} {entry['speedup']:6.0f}x" if "speedup" in entry else " " * 17
+        print(f"{label:<52} {figure:8.2f} {loop} {target:>14}", flush=True)
+        results[label] = entry
+    recording = kinetrope.SampledRecording("take", ["x", "y", "z"], [[0.0, 0.5, -0.5]] * 4096, 120.0)
+    recording_pips = np.arange(RENDER_POINTS, dtype=np.int32) % 4096
+    results["SampledRecording (3 axes)"] = {
+        "ns_per_point": best_seconds(lambda: render(recording, recording_pips), rounds) / RENDER_POINTS * 1e9}
+    print(f"{'SampledRecording (3 axes)':<52} {results['SampledRecording (3 axes)']['ns_per_point']:8.2f}")
+    table = render_cases(kinetrope)[0][2]
+    for run_label, pips in pip_runs.items():
+        figure = best_seconds(lambda: render(table, pips), rounds) / RENDER_POINTS * 1e9
+        results[f"table pattern, pips as {run_label}"] = {"ns_per_point": figure}
+        print(f"{'  pips as ' + run_label:<52} {figure:8.2f}")
+    return results
+
+
+def render_missed(results: dict[str, Any]) -> list[str]:
+    missed = []
+    for label, entry in results.items():
+        if entry["ns_per_point"] > entry.get("ns_target", float("inf")):
+            missed.append(label)
+        elif entry.get("speedup", float("inf")) < entry.get("speedup_target", 0.0):
+            missed.append(label)
+    return missed
+
+
 # ------------------------------------------------------ import and memory
 
 def child_env() -> dict[str, str]:
@@ -265,12 +360,16 @@ def main() -> None:
         "latency": measure_latencies(kinetrope, kinetrope_floor, rounds, seconds),
         "catalogue": measure_catalogue(kinetrope, kinetrope_floor, rounds, seconds),
         "loading": measure_loading(kinetrope, kinetrope_floor, runs),
+        "render": measure_render(kinetrope, rounds),
     }
     if args.build_time:
         figures["clean_build"] = measure_clean_build()
     missed = [label for label, f in figures["latency"].items() if f["ratio"] > f["target"]]
     print(f"budget: {len(figures['latency']) - len(missed)} of {len(figures['latency'])} latencies within target"
           + (f"; missed: {', '.join(missed)}" if missed else ""))
+    render_misses = render_missed(figures["render"])
+    print(f"render: {len(figures['render']) - len(render_misses)} of {len(figures['render'])} figures within target"
+          + (f"; missed: {', '.join(render_misses)}" if render_misses else ""))
     if args.json:
         meta = {"python": sys.version.split()[0], "machine": platform.machine(), "cpus": os.cpu_count(),
                 "time": time.strftime("%Y-%m-%dT%H:%M:%S"), "rounds": rounds, "module": kinetrope.__file__}

@@ -201,7 +201,8 @@ class TempoMap:
         settled = (self._seconds_at_array(pips) <= flat) & (flat < self._seconds_at_array(pips + 1))
         for i in np.flatnonzero(~settled).tolist():
             pips[i] = self._search(float(flat[i]))
-        return pips.astype(np.int32).reshape(times.shape)
+        result: npt.NDArray[np.int32] = pips.astype(np.int32).reshape(times.shape)
+        return result
 
     def _seconds_at_array(self, pips: npt.NDArray[np.int64]) -> npt.NDArray[np.float64]:
         k = np.maximum(np.searchsorted(np.array(self._starts, dtype=np.int64), pips, side="right") - 1, 0)

@@ -12,7 +12,7 @@
 # - catalogue rows are dicts with four fixed keys.
 
 from collections.abc import Sequence
-from typing import Annotated, Final, SupportsFloat, SupportsIndex, TypedDict, type_check_only
+from typing import Annotated, Final, Never, SupportsFloat, SupportsIndex, TypedDict, type_check_only
 
 # One catalogue row; exists only for type checking.
 @type_check_only
@@ -22,9 +22,14 @@ class _CatalogueRow(TypedDict):
     period_pips: int
     dimensions: int
 
+# The metaclass pybind11 gives every class it registers; exists only for
+# type checking (it adds nothing a caller uses).
+@type_check_only
+class _pybind11_type(type): ...
+
 PIPS_PER_BEAT: Final = 64
 
-class SampledRecording:
+class SampledRecording(metaclass=_pybind11_type):
     def __init__(
         self,
         name: str | bytes | bytearray,
@@ -48,7 +53,9 @@ class SampledRecording:
     def start_pip(self) -> int: ...
     def sample(self, pip: SupportsIndex) -> list[float]: ...
 
-class Offset3:
+class Offset3(metaclass=_pybind11_type):
+    # No constructor is bound: the class refuses every call.
+    def __init__(self, *args: Never, **kwargs: Never) -> None: ...
     @property
     def x(self) -> float: ...
     @property
@@ -57,7 +64,7 @@ class Offset3:
     def z(self) -> float: ...
     def as_tuple(self) -> tuple[float, float, float]: ...
 
-class SampledPattern:
+class SampledPattern(metaclass=_pybind11_type):
     def __init__(
         self,
         name: str | bytes | bytearray,
@@ -72,7 +79,7 @@ class SampledPattern:
     def period_pips(self) -> int: ...
     def sample(self, pip_count: SupportsIndex) -> Offset3: ...
 
-class PatternLibrary:
+class PatternLibrary(metaclass=_pybind11_type):
     def __init__(self, patterns: Sequence[SampledPattern] = []) -> None: ...
     def sample(self, name: str | bytes | bytearray, pip_count: SupportsIndex) -> Offset3: ...
     def catalogue(self) -> list[_CatalogueRow]: ...

@@ -15,9 +15,11 @@ import argparse
 import json
 import sys
 from pathlib import Path
+from typing import Sequence
 
 from . import motions as catalogue
-from .render import default_processes, motion_jobs, run_jobs, run_motion_job, run_sheet_job, sheet_jobs, timed
+from .motions import Motion
+from .render import JobResult, Timing, default_processes, motion_jobs, run_jobs, run_motion_job, run_sheet_job, sheet_jobs, timed
 
 DEFAULT_OUT = Path("build/gallery")
 FORMATS = ("png", "svg")
@@ -50,7 +52,7 @@ def parser() -> argparse.ArgumentParser:
     return top
 
 
-def report_sheets(results, timing, out: Path) -> None:
+def report_sheets(results: list[JobResult], timing: Timing, out: Path) -> None:
     noted = {name: notes for result in results for name, notes in result.notes.items() if notes}
     sheets = sum(1 for r in results for f in r.files if f.suffix == ".png") or len(results)
     print(f"{timing.motions} motions on {sheets} sheets in {out}: {timing.seconds:.1f} s ({timing.per_motion_ms:.0f} ms a motion)")
@@ -58,7 +60,7 @@ def report_sheets(results, timing, out: Path) -> None:
         print(f"  {name}: {'; '.join(notes)}")
 
 
-def make_sheets(chosen, args) -> None:
+def make_sheets(chosen: list[Motion], args: argparse.Namespace) -> None:
     folder = args.out / "sheets"
     folder.mkdir(parents=True, exist_ok=True)
     jobs = sheet_jobs(chosen, folder, args.format or FORMATS, args.dpi)
@@ -66,14 +68,14 @@ def make_sheets(chosen, args) -> None:
     report_sheets(results, timing, folder)
 
 
-def make_motion_pictures(chosen, args) -> None:
+def make_motion_pictures(chosen: list[Motion], args: argparse.Namespace) -> None:
     folder = args.out / "motions"
     folder.mkdir(parents=True, exist_ok=True)
     results, timing = timed(lambda: run_jobs(run_motion_job, motion_jobs(chosen, folder, args.format or FORMATS, args.dpi), args.jobs))
     print(f"{timing.motions} pictures in {folder}: {timing.seconds:.1f} s")
 
 
-def make_page(chosen, args) -> None:
+def make_page(chosen: list[Motion], args: argparse.Namespace) -> None:
     from .page import write_page
     from .render import sample_tables
 
@@ -82,7 +84,7 @@ def make_page(chosen, args) -> None:
     print(f"page with {len(chosen)} motions: {target} ({target.stat().st_size / 1e6:.1f} MB)")
 
 
-def list_motions(chosen, as_json: bool) -> None:
+def list_motions(chosen: list[Motion], as_json: bool) -> None:
     if as_json:
         json.dump([{"name": m.name, "pack": m.pack, "family": m.family, "period_pips": m.period,
                     "dimensions": m.dims} for m in chosen], sys.stdout, indent=1)
@@ -98,7 +100,7 @@ def with_default_command(argv: list[str]) -> list[str]:
     return ["sheets", *argv] if argv and argv[0].startswith("--from") else argv
 
 
-def main(argv=None) -> int:
+def main(argv: Sequence[str] | None = None) -> int:
     args = parser().parse_args(with_default_command(sys.argv[1:] if argv is None else list(argv)))
     if args.source is not None:
         from .saved import draw_saved

@@ -19,6 +19,7 @@ import argparse
 import dataclasses
 import tempfile
 import time
+from collections.abc import Sequence
 from pathlib import Path
 
 import numpy as np
@@ -90,7 +91,7 @@ class Estimate:
         return self.drawing + self.sampling
 
 
-def main(argv=None) -> int:
+def main(argv: Sequence[str] | None = None) -> int:
     parser = argparse.ArgumentParser(prog="python -m kinetrope_tools.gallery.bench", description=__doc__.splitlines()[0])
     parser.add_argument("--jobs", type=int, default=default_processes())
     parser.add_argument("--out", type=Path, default=None, help="where to draw (default: a temporary folder)")

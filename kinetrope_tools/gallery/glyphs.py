@@ -9,8 +9,6 @@ drawn as one compound path.
 
 from __future__ import annotations
 
-import functools
-
 import numpy as np
 from matplotlib.font_manager import FontProperties
 from matplotlib.path import Path
@@ -25,18 +23,26 @@ def face(weight: str) -> FontProperties:
     return FontProperties(family=FAMILY, weight=weight, size=10)
 
 
-@functools.lru_cache(maxsize=None)
+# Made once per glyph and weight, and kept: a label reuses them.
+_outlines: dict[tuple[str, str], Path] = {}
+_advances: dict[str, float] = {}
+
+
 def outline(char: str, weight: str) -> Path:
     """The glyph of ``char`` at a size of one unit per em, origin on the baseline."""
-    return TextPath((0, 0), char, size=1, prop=face(weight))
+    key = (char, weight)
+    if key not in _outlines:
+        _outlines[key] = TextPath((0, 0), char, size=1, prop=face(weight))
+    return _outlines[key]
 
 
-@functools.lru_cache(maxsize=None)
 def advance(weight: str) -> float:
     """The face's advance width, in em (every glyph has the same)."""
-    sample = "0" * 64
-    width, _, _ = text_to_path.get_text_width_height_descent(sample, face(weight), ismath=False)
-    return width / face(weight).get_size_in_points() / len(sample)
+    if weight not in _advances:
+        sample = "0" * 64
+        width, _, _ = text_to_path.get_text_width_height_descent(sample, face(weight), ismath=False)
+        _advances[weight] = width / face(weight).get_size_in_points() / len(sample)
+    return _advances[weight]
 
 
 def label(text: str, centre_x: float, middle_y: float, points: float, weight: str = "normal") -> list[Path]:
@@ -50,8 +56,9 @@ def label(text: str, centre_x: float, middle_y: float, points: float, weight: st
         if char.isspace():  # no outline (and TextPath fails on an empty one)
             continue
         shape = outline(char, weight)
-        if len(shape.vertices):
-            glyphs.append(Path(shape.vertices * size + (left + index * step, baseline), shape.codes))
+        vertices = np.asarray(shape.vertices, dtype=float)
+        if len(vertices):
+            glyphs.append(Path(vertices * size + (left + index * step, baseline), shape.codes))
     return glyphs
 
 

@@ -18,7 +18,7 @@ they land):
 from __future__ import annotations
 
 import dataclasses
-from typing import Iterable, Sequence
+from typing import Any, Iterable, Mapping, Sequence
 
 import numpy as np
 
@@ -77,7 +77,7 @@ def family_of(name: str, row: int) -> str:
     return name.split("_", 1)[0]
 
 
-def motions_from_rows(rows: Sequence[dict]) -> list[Motion]:
+def motions_from_rows(rows: Sequence[Mapping[str, Any]]) -> list[Motion]:
     """Catalogue dicts (as ``kinetrope.catalogue()`` returns them) as motions."""
     return [
         Motion(

@@ -13,7 +13,7 @@ from __future__ import annotations
 import base64
 import json
 from pathlib import Path
-from typing import Sequence
+from typing import Any, Sequence
 
 import numpy as np
 
@@ -34,7 +34,7 @@ def pack_tables(motions: Sequence[Motion], tables: Sequence[np.ndarray]) -> tupl
     return offsets, b"".join(parts)
 
 
-def page_data(motions: Sequence[Motion], tables: Sequence[np.ndarray]) -> dict:
+def page_data(motions: Sequence[Motion], tables: Sequence[np.ndarray]) -> dict[str, Any]:
     offsets, blob = pack_tables(motions, tables)
     families = list(dict.fromkeys(m.family for m in motions))
     packs = [p for p in PACKS if any(m.pack == p for m in motions)]
@@ -58,7 +58,7 @@ def page_data(motions: Sequence[Motion], tables: Sequence[np.ndarray]) -> dict:
     }
 
 
-def script_safe_json(data: dict) -> str:
+def script_safe_json(data: dict[str, Any]) -> str:
     """JSON that cannot end the <script> element it is embedded in."""
     return json.dumps(data, separators=(",", ":"), ensure_ascii=True).replace("</", "<\\/")
 

@@ -9,6 +9,8 @@ import time
 from pathlib import Path
 from typing import Callable, Iterable, Sequence
 
+import numpy as np
+
 from .motions import Motion, group_by_family, sample_table
 
 MAX_PANELS = 32  # larger families are split over several sheets
@@ -80,11 +82,11 @@ def run_jobs(worker: Callable[[SheetJob], JobResult], jobs: Sequence[SheetJob], 
         return list(pool.imap_unordered(worker, ordered))
 
 
-def sample_chunk(motions: Sequence[Motion]) -> list:
+def sample_chunk(motions: Sequence[Motion]) -> list[np.ndarray]:
     return [sample_table(m.name, m.period) for m in motions]
 
 
-def sample_tables(motions: Sequence[Motion], processes: int, per_chunk: int = 64) -> list:
+def sample_tables(motions: Sequence[Motion], processes: int, per_chunk: int = 64) -> list[np.ndarray]:
     """Every motion's loop table, sampled in up to ``processes`` worker processes."""
     chunks = [motions[i : i + per_chunk] for i in range(0, len(motions), per_chunk)]
     if processes <= 1 or len(chunks) <= 1:

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 import dataclasses
 from pathlib import Path
-from typing import Sequence
+from typing import Any, Sequence
 
 import matplotlib
 
@@ -19,8 +19,10 @@ matplotlib.rcParams["svg.hashsalt"] = "kinetrope-gallery"  # reproducible SVG id
 
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+from matplotlib.axes import Axes  # noqa: E402
 from matplotlib.collections import LineCollection  # noqa: E402
 from matplotlib.colors import Normalize  # noqa: E402
+from matplotlib.figure import Figure  # noqa: E402
 from matplotlib.patches import PathPatch  # noqa: E402
 from matplotlib.path import Path as DrawPath  # noqa: E402
 
@@ -42,7 +44,7 @@ BEATS_PER_BAR = 4
 COLOUR_CHUNKS = 32  # a 3-axis path on a sheet is drawn as this many z-coloured pieces
 SHEET_POINTS = 256  # a sheet panel (190 px wide) draws at most this many pips of a loop
 METADATA = {"png": {"Software": None}, "svg": {"Date": None, "Creator": None}}
-SAVE_OPTIONS = {"png": {"pil_kwargs": {"compress_level": 3}}, "svg": {}}
+SAVE_OPTIONS: dict[str, dict[str, Any]] = {"png": {"pil_kwargs": {"compress_level": 3}}, "svg": {}}
 
 
 @dataclasses.dataclass(frozen=True)
@@ -134,15 +136,15 @@ def axes_label(dims: int) -> str:
 class SheetArtists:
     """Line batches of a whole sheet, filled panel by panel."""
 
-    frames: list = dataclasses.field(default_factory=list)
-    guides: list = dataclasses.field(default_factory=list)
-    beats: list = dataclasses.field(default_factory=list)
-    bars: list = dataclasses.field(default_factory=list)
-    paths: list = dataclasses.field(default_factory=list)
-    depth_paths: list = dataclasses.field(default_factory=list)
-    depth_values: list = dataclasses.field(default_factory=list)
-    traces: tuple = dataclasses.field(default_factory=lambda: ([], [], []))
-    starts: list = dataclasses.field(default_factory=list)
+    frames: list[Any] = dataclasses.field(default_factory=list)
+    guides: list[Any] = dataclasses.field(default_factory=list)
+    beats: list[Any] = dataclasses.field(default_factory=list)
+    bars: list[Any] = dataclasses.field(default_factory=list)
+    paths: list[Any] = dataclasses.field(default_factory=list)
+    depth_paths: list[Any] = dataclasses.field(default_factory=list)
+    depth_values: list[Any] = dataclasses.field(default_factory=list)
+    traces: tuple[list[Any], list[Any], list[Any]] = dataclasses.field(default_factory=lambda: ([], [], []))
+    starts: list[Any] = dataclasses.field(default_factory=list)
 
 
 def add_panel(art: SheetArtists, layout: SheetLayout, index: int, motion: Motion, table: np.ndarray) -> None:
@@ -184,7 +186,7 @@ def compound(polylines: Sequence[np.ndarray]) -> DrawPath:
     return DrawPath(vertices, codes)
 
 
-def stroke(ax, polylines: Sequence[np.ndarray], colour, width: float) -> None:
+def stroke(ax: Axes, polylines: Sequence[np.ndarray], colour: str, width: float) -> None:
     if polylines:
         # add_artist, not add_patch: the limits are fixed, and add_patch would walk
         # every vertex in Python to update them.
@@ -196,7 +198,7 @@ def depth_levels(depths: np.ndarray) -> np.ndarray:
     return np.clip(np.rint((depths + 1) / 2 * (DEPTH_LEVELS - 1)), 0, DEPTH_LEVELS - 1).astype(int)
 
 
-def draw_batches(ax, art: SheetArtists) -> None:
+def draw_batches(ax: Axes, art: SheetArtists) -> None:
     """Turn the queued lines into one compound path per colour."""
     stroke(ax, art.guides, GUIDE_COLOUR, 0.5)
     stroke(ax, art.beats, BEAT_COLOUR, 0.5)
@@ -236,7 +238,7 @@ def panel_labels(layout: SheetLayout, index: int, motion: Motion) -> list[Label]
     ]
 
 
-def panel_notes(ax, layout: SheetLayout, index: int, notes: Sequence[str]) -> None:
+def panel_notes(ax: Axes, layout: SheetLayout, index: int, notes: Sequence[str]) -> None:
     if notes:
         left, _ = layout.origin(index)
         _, t_bottom, _, _ = layout.trace_box(index)
@@ -249,8 +251,8 @@ class LabelLayers:
     """The panel labels twice: as text (for SVG, where text stays searchable)
     and as glyph outlines (for raster output, where they draw much faster)."""
 
-    as_text: list
-    as_outlines: list
+    as_text: list[Any]
+    as_outlines: list[Any]
 
     def show_for(self, fmt: str) -> None:
         for artist in self.as_text:
@@ -259,13 +261,13 @@ class LabelLayers:
             artist.set_visible(fmt != "svg")
 
 
-def draw_labels(ax, labels: Sequence[Label]) -> LabelLayers:
+def draw_labels(ax: Axes, labels: Sequence[Label]) -> LabelLayers:
     as_text = [
         ax.text(lb.x, lb.y, lb.text, ha="center", va="center", fontsize=lb.points, fontweight=lb.weight,
                 family=glyphs.FAMILY, color=lb.colour)
         for lb in labels
     ]
-    styles: dict[tuple[str, str], list] = {}
+    styles: dict[tuple[str, str], list[Any]] = {}
     for lb in labels:
         styles.setdefault((lb.weight, lb.colour), []).extend(glyphs.label(lb.text, lb.x, lb.y, lb.points, lb.weight))
     as_outlines = [
@@ -275,7 +277,7 @@ def draw_labels(ax, labels: Sequence[Label]) -> LabelLayers:
     return LabelLayers(as_text, as_outlines)
 
 
-def sheet_header(ax, title: str) -> None:
+def sheet_header(ax: Axes, title: str) -> None:
     ax.text(0.12, -0.2, title, ha="left", va="center", fontsize=10, fontweight="bold")
     legend = (
         "path: x right, y up, red dot = pip 0; 3-axis paths coloured by z (purple −1 … yellow +1)   "
@@ -284,7 +286,7 @@ def sheet_header(ax, title: str) -> None:
     ax.text(0.12, -0.44, legend, ha="left", va="center", fontsize=6, color="#555555")
 
 
-def new_canvas(width: float, height: float, dpi: int):
+def new_canvas(width: float, height: float, dpi: int) -> tuple[Figure, Axes]:
     """A figure with one invisible axes whose data units are inches, y from -height to 0."""
     fig = plt.figure(figsize=(width, height), dpi=dpi)
     ax = fig.add_axes((0, 0, 1, 1))
@@ -294,7 +296,7 @@ def new_canvas(width: float, height: float, dpi: int):
     return fig, ax
 
 
-def save(fig, stem: Path, formats: Sequence[str], dpi: int, labels: LabelLayers | None = None) -> list[Path]:
+def save(fig: Figure, stem: Path, formats: Sequence[str], dpi: int, labels: LabelLayers | None = None) -> list[Path]:
     written = []
     for fmt in formats:
         if labels:
@@ -371,7 +373,7 @@ def render_motion(
         plt.close(fig)
 
 
-def draw_projection(ax, loop: np.ndarray, a: int, b: int, dims: int) -> None:
+def draw_projection(ax: Axes, loop: np.ndarray, a: int, b: int, dims: int) -> None:
     """One plane of a motion's path, coloured by depth when it has three axes."""
     ax.axhline(0, color=GUIDE_COLOUR, linewidth=0.6)
     ax.axvline(0, color=GUIDE_COLOUR, linewidth=0.6)
