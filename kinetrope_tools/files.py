@@ -248,7 +248,8 @@ def parse(data: bytes) -> object:
     try:
         return json.loads(content, object_pairs_hook=unique_keys, parse_constant=refuse_constant)
     except json.JSONDecodeError as error:
-        raise BadItem(f"not a complete JSON document: {error.msg} at line {error.lineno} column {error.colno}") from None
+        where = f"line {error.lineno} column {error.colno}"
+        raise BadItem(f"not a complete JSON document: {error.msg} at {where}") from None
 
 
 def unique_keys(pairs: list[tuple[str, Any]]) -> dict[str, Any]:

@@ -19,11 +19,9 @@ import numpy.typing as npt
 
 import kinetrope
 
-Interpolation: TypeAlias = Literal["step", "linear", "smooth", "cubic"]
 Keyframe: TypeAlias = tuple[float, Sequence[float]]
-FloatArray: TypeAlias = npt.NDArray[np.float64]
 
-INTERPOLATIONS: tuple[Interpolation, ...] = ("step", "linear", "smooth", "cubic")
+INTERPOLATIONS: tuple[Literal["step", "linear", "smooth", "cubic"], ...] = ("step", "linear", "smooth", "cubic")
 AXIS_NAMES = ("x", "y", "z")
 LONGEST_PERIOD = 65535
 
@@ -37,8 +35,8 @@ class Keys(NamedTuple):
     """Validated keyframes: pips (float, strictly increasing, within the
     loop) and one row of three values per key."""
 
-    pips: FloatArray
-    values: FloatArray
+    pips: npt.NDArray[np.float64]
+    values: npt.NDArray[np.float64]
 
 
 class Segments(NamedTuple):
@@ -48,9 +46,9 @@ class Segments(NamedTuple):
 
     first: npt.NDArray[np.intp]
     second: npt.NDArray[np.intp]
-    start: FloatArray
-    length: FloatArray
-    position: FloatArray
+    start: npt.NDArray[np.float64]
+    length: npt.NDArray[np.float64]
+    position: npt.NDArray[np.float64]
 
 
 def pattern_from_keyframes(
@@ -59,7 +57,7 @@ def pattern_from_keyframes(
     period_pips: int,
     keyframes: Iterable[Keyframe],
     *,
-    interpolation: Interpolation = "smooth",
+    interpolation: Literal["step", "linear", "smooth", "cubic"] = "smooth",
     clamp: bool = False,
 ) -> kinetrope.SampledPattern:
     """A looping pattern of ``period_pips`` pips through the given keys.
@@ -97,7 +95,7 @@ def checked_period(period_pips: object) -> int:
     return period
 
 
-def checked_interpolation(interpolation: object) -> Interpolation:
+def checked_interpolation(interpolation: object) -> Literal["step", "linear", "smooth", "cubic"]:
     for known in INTERPOLATIONS:
         if interpolation == known:
             return known
@@ -149,7 +147,7 @@ def checked_key_value(value: object, index: int, pip: float) -> tuple[float, flo
     return coordinates[0], coordinates[1], coordinates[2]
 
 
-def interpolate(keys: Keys, period: int, interpolation: Interpolation) -> FloatArray:
+def interpolate(keys: Keys, period: int, interpolation: str) -> npt.NDArray[np.float64]:
     """One (x, y, z) row per whole pip of the loop; a pip that falls on a
     key takes the key's value unchanged."""
     segments = locate(keys.pips, period)
@@ -169,7 +167,7 @@ def interpolate(keys: Keys, period: int, interpolation: Interpolation) -> FloatA
     return rows
 
 
-def locate(key_pips: FloatArray, period: int) -> Segments:
+def locate(key_pips: npt.NDArray[np.float64], period: int) -> Segments:
     """Which segment each whole pip lies in. Pips before the first key lie
     on the segment that runs from the last key across the loop's end."""
     count = len(key_pips)
@@ -185,14 +183,14 @@ def locate(key_pips: FloatArray, period: int) -> Segments:
     return Segments(first, second, start, length, (pips - start) / length)
 
 
-def smootherstep(u: FloatArray) -> FloatArray:
+def smootherstep(u: npt.NDArray[np.float64]) -> npt.NDArray[np.float64]:
     """6u^5 - 15u^4 + 10u^3: eases in and out with no jump in slope or
     curvature at either end."""
-    result: FloatArray = u * u * u * (u * (u * 6.0 - 15.0) + 10.0)
+    result: npt.NDArray[np.float64] = u * u * u * (u * (u * 6.0 - 15.0) + 10.0)
     return result
 
 
-def catmull_rom(keys: Keys, segments: Segments, period: int) -> FloatArray:
+def catmull_rom(keys: Keys, segments: Segments, period: int) -> npt.NDArray[np.float64]:
     """Cubic Hermite segments whose slope at each key is the straight slope
     from the previous key to the next, both taken cyclically."""
     slopes = key_slopes(keys, period)
@@ -204,11 +202,11 @@ def catmull_rom(keys: Keys, segments: Segments, period: int) -> FloatArray:
     leave = u * (1.0 - u) * (1.0 - u)
     arrive = u * u * (u - 1.0)
     bend = slopes[segments.first] * leave + slopes[segments.second] * arrive
-    result: FloatArray = first + (second - first) * rise + length * bend
+    result: npt.NDArray[np.float64] = first + (second - first) * rise + length * bend
     return result
 
 
-def key_slopes(keys: Keys, period: int) -> FloatArray:
+def key_slopes(keys: Keys, period: int) -> npt.NDArray[np.float64]:
     count = len(keys.pips)
     order = np.arange(count)
     before = (order - 1) % count
@@ -216,11 +214,11 @@ def key_slopes(keys: Keys, period: int) -> FloatArray:
     pip_before = keys.pips[before] - np.where(order == 0, float(period), 0.0)
     pip_after = keys.pips[after] + np.where(order == count - 1, float(period), 0.0)
     span = (pip_after - pip_before)[:, np.newaxis]
-    result: FloatArray = (keys.values[after] - keys.values[before]) / span
+    result: npt.NDArray[np.float64] = (keys.values[after] - keys.values[before]) / span
     return result
 
 
-def settle_range(samples: FloatArray, *, clamp: bool, interpolation: Interpolation) -> FloatArray:
+def settle_range(samples: npt.NDArray[np.float64], *, clamp: bool, interpolation: str) -> npt.NDArray[np.float64]:
     """Pulls rounding-sized excursions back to [-1, 1]; a real overshoot is
     clipped when ``clamp`` is set and refused otherwise."""
     beyond = np.abs(samples) > 1.0 + ROUNDING_SLACK
@@ -230,5 +228,5 @@ def settle_range(samples: FloatArray, *, clamp: bool, interpolation: Interpolati
             f"{interpolation} interpolation leaves [-1, 1] at pip {pip} on axis {AXIS_NAMES[axis]} "
             f"({float(samples[pip, axis])!r}); pass clamp=True to clip it"
         )
-    result: FloatArray = np.clip(samples, -1.0, 1.0)
+    result: npt.NDArray[np.float64] = np.clip(samples, -1.0, 1.0)
     return result

@@ -14,7 +14,7 @@ import math
 import numbers
 import operator
 from collections.abc import Iterable, Sequence
-from typing import TYPE_CHECKING, Literal, TypeAlias
+from typing import TYPE_CHECKING, Literal
 
 import numpy as np
 import numpy.typing as npt
@@ -25,11 +25,8 @@ from kinetrope_tools._render import render
 if TYPE_CHECKING:
     from kinetrope_tools.tempo import TempoMap
 
-Ends: TypeAlias = Literal["error", "hold", "loop"]
-FloatArray: TypeAlias = npt.NDArray[np.float64]
-PipArray: TypeAlias = npt.NDArray[np.int64]
 
-ENDS: tuple[Ends, ...] = ("error", "hold", "loop")
+ENDS: tuple[Literal["error", "hold", "loop"], ...] = ("error", "hold", "loop")
 PIPS_PER_BEAT = 64
 SECONDS_PER_MINUTE = 60.0
 FIRST_PIP = -(2**31)
@@ -112,7 +109,7 @@ def real_number(value: object, what: str) -> float:
     return float(value)
 
 
-def checked_times(times: Sequence[float] | npt.ArrayLike) -> FloatArray:
+def checked_times(times: Sequence[float] | npt.ArrayLike) -> npt.NDArray[np.float64]:
     instants = numeric_array(times, "times")
     if instants.ndim != 1 or len(instants) == 0:
         raise ValueError("times must be a non-empty one-dimensional sequence of seconds")
@@ -123,11 +120,12 @@ def checked_times(times: Sequence[float] | npt.ArrayLike) -> FloatArray:
     backwards = np.flatnonzero(np.diff(instants) < 0.0)
     if len(backwards):
         row = int(backwards[0]) + 1
-        raise ValueError(f"row {row}: time {float(instants[row])!r} s comes before the previous row's {float(instants[row - 1])!r} s")
+        time, previous = float(instants[row]), float(instants[row - 1])
+        raise ValueError(f"row {row}: time {time!r} s comes before the previous row's {previous!r} s")
     return instants
 
 
-def numeric_array(values: object, what: str) -> FloatArray:
+def numeric_array(values: object, what: str) -> npt.NDArray[np.float64]:
     """``values`` as float64, refusing text and other non-numbers rather
     than letting NumPy parse them."""
     if isinstance(values, np.ndarray) and values.dtype.kind in "iuf":
@@ -137,7 +135,7 @@ def numeric_array(values: object, what: str) -> FloatArray:
     return np.array([real_number(value, f"{what}[{index}]") for index, value in enumerate(values)], dtype=np.float64)
 
 
-def checked_rows(rows: object, axes: list[str], count: int, low: float, high: float) -> FloatArray:
+def checked_rows(rows: object, axes: list[str], count: int, low: float, high: float) -> npt.NDArray[np.float64]:
     values = row_array(rows, len(axes))
     if len(values) != count:
         raise ValueError(f"{len(values)} rows for {count} times: each row needs its own time")
@@ -150,7 +148,7 @@ def checked_rows(rows: object, axes: list[str], count: int, low: float, high: fl
     return values
 
 
-def row_array(rows: object, width: int) -> FloatArray:
+def row_array(rows: object, width: int) -> npt.NDArray[np.float64]:
     if isinstance(rows, np.ndarray) and rows.dtype.kind in "iuf":
         if rows.ndim != 2 or rows.shape[1] != width:
             raise ValueError(f"rows must have shape (n, {width}), not {rows.shape}")
@@ -168,16 +166,16 @@ def row_array(rows: object, width: int) -> FloatArray:
     return np.array(table, dtype=np.float64).reshape(-1, width)
 
 
-def to_unit_range(values: FloatArray, low: float, high: float) -> FloatArray:
+def to_unit_range(values: npt.NDArray[np.float64], low: float, high: float) -> npt.NDArray[np.float64]:
     """Maps [low, high] onto [-1, 1]: low to -1 and high to 1 exactly; the
     unit range itself is left untouched, bit for bit."""
     if (low, high) == UNIT_RANGE:
         return values
-    mapped: FloatArray = np.clip((values - low) / (high - low) * 2.0 - 1.0, -1.0, 1.0)
+    mapped: npt.NDArray[np.float64] = np.clip((values - low) / (high - low) * 2.0 - 1.0, -1.0, 1.0)
     return mapped
 
 
-def covered_pips(tempo: TempoMap, instants: FloatArray, width: int) -> tuple[int, int]:
+def covered_pips(tempo: TempoMap, instants: npt.NDArray[np.float64], width: int) -> tuple[int, int]:
     """The first and last pip whose start lies within the take."""
     first_time, last_time = float(instants[0]), float(instants[-1])
     first_pip = tempo.pip_at(first_time)
@@ -189,12 +187,15 @@ def covered_pips(tempo: TempoMap, instants: FloatArray, width: int) -> tuple[int
     rows = last_pip - first_pip + 1
     if rows * width > MOST_RECORDED_VALUES:
         raise ValueError(
-            f"the take covers {rows} pips of {width} axes, more than the {MOST_RECORDED_VALUES} values a recording holds"
+            f"the take covers {rows} pips of {width} axes, "
+            f"more than the {MOST_RECORDED_VALUES} values a recording holds"
         )
     return first_pip, last_pip
 
 
-def resample(instants: FloatArray, values: FloatArray, starts: FloatArray) -> FloatArray:
+def resample(
+    instants: npt.NDArray[np.float64], values: npt.NDArray[np.float64], starts: npt.NDArray[np.float64]
+) -> npt.NDArray[np.float64]:
     """The take's values at each instant of ``starts`` (all within the
     take), blended in a straight line between the rows on either side. An
     instant that falls on a row takes that row unchanged."""
@@ -231,8 +232,8 @@ def play(
     pips: Iterable[int] | npt.ArrayLike,
     *,
     axes: Sequence[str] | None = None,
-    ends: Ends = "error",
-) -> FloatArray:
+    ends: Literal["error", "hold", "loop"] = "error",
+) -> npt.NDArray[np.float64]:
     """The recording's rows for ``pips``, one row per pip, as a float64
     array of shape (len(pips), number of axes).
 
@@ -247,11 +248,11 @@ def play(
     mode = checked_ends(ends)
     wanted = pip_array(pips)
     rows = read_rows(recording, folded_pips(wanted, recording, mode))
-    result: FloatArray = np.ascontiguousarray(rows[:, columns])
+    result: npt.NDArray[np.float64] = np.ascontiguousarray(rows[:, columns])
     return result
 
 
-def checked_ends(ends: object) -> Ends:
+def checked_ends(ends: object) -> Literal["error", "hold", "loop"]:
     for known in ENDS:
         if ends == known:
             return known
@@ -272,7 +273,7 @@ def axis_columns(recording: kinetrope.SampledRecording, axes: Sequence[str] | No
     return columns
 
 
-def pip_array(pips: Iterable[int] | npt.ArrayLike) -> PipArray:
+def pip_array(pips: Iterable[int] | npt.ArrayLike) -> npt.NDArray[np.int64]:
     """The pips as int64, each an integer in the signed 32-bit range."""
     if isinstance(pips, np.ndarray):
         if pips.dtype.kind not in "iu":
@@ -299,19 +300,19 @@ def integer_pip(pip: object, index: int) -> int:
         raise TypeError(f"pips[{index}] must be an integer, not {type(pip).__name__}") from None
 
 
-def folded_pips(pips: PipArray, recording: kinetrope.SampledRecording, ends: Ends) -> PipArray:
+def folded_pips(pips: npt.NDArray[np.int64], recording: kinetrope.SampledRecording, ends: str) -> npt.NDArray[np.int64]:
     """Pips outside the recording moved inside it as ``ends`` says."""
     start, count = recording.start_pip, recording.sample_count
     if ends == "hold":
-        held: PipArray = np.clip(pips, start, start + count - 1)
+        held: npt.NDArray[np.int64] = np.clip(pips, start, start + count - 1)
         return held
     if ends == "loop":
-        looped: PipArray = start + np.mod(pips - start, count)
+        looped: npt.NDArray[np.int64] = start + np.mod(pips - start, count)
         return looped
     return pips
 
 
-def read_rows(recording: kinetrope.SampledRecording, pips: PipArray) -> FloatArray:
+def read_rows(recording: kinetrope.SampledRecording, pips: npt.NDArray[np.int64]) -> npt.NDArray[np.float64]:
     """The rows, read by the recording itself in one call: a pip it does not
     cover raises its own IndexError."""
     return render(recording, pips)

@@ -148,7 +148,10 @@ def fail(message: str) -> int:
 def list_saved(patterns: list[kinetrope.SampledPattern], as_json: bool) -> None:
     motions = [motion_of(pattern, row)[0] for row, pattern in enumerate(patterns)]
     if as_json:
-        rows = [{"name": m.name, "description": m.description, "period_pips": m.period, "dimensions": m.dims} for m in motions]
+        rows = [
+            {"name": m.name, "description": m.description, "period_pips": m.period, "dimensions": m.dims}
+            for m in motions
+        ]
         json.dump(rows, sys.stdout, indent=1)
         print()
         return
@@ -174,5 +177,6 @@ def draw_pictures(patterns: list[kinetrope.SampledPattern], args: argparse.Names
     folder.mkdir(parents=True, exist_ok=True)
     for row, pattern in enumerate(patterns):
         motion, table = motion_of(pattern, row)
-        render_motion(motion, table, folder / motion.name, args.format or FORMATS, **({"dpi": args.dpi} if args.dpi else {}))
+        resolution = {"dpi": args.dpi} if args.dpi else {}
+        render_motion(motion, table, folder / motion.name, args.format or FORMATS, **resolution)
     print(f"{len(patterns)} pictures in {folder}")

@@ -74,14 +74,18 @@ def test_rows_sharing_an_instant_jump_to_the_last_of_them():
 )
 def test_values_are_mapped_from_their_range(value_range, raw, expected):
     times = [k / 128 for k in range(len(raw))]
-    recording = recording_from_timed("mapped", ["v"], times, [[v] for v in raw], tempo=TempoMap(120.0), value_range=value_range)
+    rows = [[v] for v in raw]
+    recording = recording_from_timed("mapped", ["v"], times, rows, tempo=TempoMap(120.0), value_range=value_range)
     assert [bits(recording.sample(pip)[0]) for pip in range(len(raw))] == [bits(v) for v in expected]
 
 
 @pytest.mark.parametrize(
     ("times", "rows", "kwargs", "error", "message"),
     [
-        ([0, 0.1, 0.2], [[0, 0], [130, 0], [0, 0]], {"value_range": (0, 127)}, ValueError, r"row 1, axis dim: 130.0 is outside the value range \(0.0, 127.0\)"),
+        (
+            [0, 0.1, 0.2], [[0, 0], [130, 0], [0, 0]], {"value_range": (0, 127)},
+            ValueError, r"row 1, axis dim: 130.0 is outside the value range \(0.0, 127.0\)",
+        ),
         ([0, 0.1, 0.2], [[0, 0], [0, 0], [0, float("nan")]], {}, ValueError, "row 2, axis pan: nan"),
         ([0, 0.1, 0.2], [[0, 0], [0], [0, 0]], {}, ValueError, "row 1 has 1 values for 2 axes"),
         ([0, 0.2, 0.1], [[0, 0], [0, 0], [0, 0]], {}, ValueError, "row 2: time 0.1 s comes before"),
