@@ -61,10 +61,11 @@ def recording_from_timed(
     axis.
 
     The recording starts at its first pip and carries the tempo map's bpm and
-    beat origin. A recording holds a single tempo: if the map changes tempo
-    at or before that first pip, the recording carries the tempo in effect
-    there, with the beat origin a steady tempo would need to start that pip
-    at the same instant.
+    beat origin. A recording holds a single tempo: it carries the tempo in
+    effect at its first pip, and, if a tempo change lies between pip 0 and
+    that pip, the beat origin a steady tempo would need to start that pip at
+    the map's instant for it (so ``TempoMap.for_recording`` agrees with the
+    map up to the next change).
     """
     axis_names = checked_axes(axes)
     low, high = checked_value_range(value_range)
@@ -214,12 +215,14 @@ def resample(
 
 def steady_timing(tempo: TempoMap, first_pip: int) -> tuple[float, float]:
     """The bpm and beat origin a recording starting at ``first_pip`` carries
-    for ``tempo``."""
-    changes = [pip for pip, _ in tempo.changes]
-    applied = bisect.bisect_right(changes, first_pip)
-    if applied == 0:
-        return tempo.bpm, tempo.beat_zero_seconds
-    bpm = tempo.changes[applied - 1][1]
+    for ``tempo``: the tempo in effect at that pip, and the map's own beat
+    origin when that tempo is also the one at pip 0; otherwise the origin
+    that starts ``first_pip`` at the map's instant at that tempo."""
+    change_pips = [pip for pip, _ in tempo.changes]
+    stretch = bisect.bisect_right(change_pips, first_pip)
+    bpm = tempo.changes[stretch - 1][1] if stretch else tempo.bpm
+    if stretch == bisect.bisect_right(change_pips, 0):
+        return bpm, tempo.beat_zero_seconds
     pip_length = SECONDS_PER_MINUTE / bpm / PIPS_PER_BEAT
     return bpm, tempo.seconds_at(first_pip) - first_pip * pip_length
 

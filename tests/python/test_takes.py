@@ -48,6 +48,15 @@ def test_a_44_hz_ramp_lands_on_the_pips_of_a_tempo_map(first_time, count, first_
         assert recording.sample(pip)[0] == pytest.approx(2 * along - 1, abs=1e-12)
 
 
+def test_a_recording_carries_the_tempo_in_effect_where_it_starts():
+    tempo = TempoMap(100.0, beat_zero_seconds=1.0, changes=[(-64, 120.0), (640, 90.0)])  # pip 640 at 6 s
+    early = recording_from_timed("early", ["x"], [1.0, 2.0], [[0], [0]], tempo=tempo)
+    assert (early.start_pip, early.bpm, early.beat_zero_seconds) == (0, 120.0, 1.0)
+    late = recording_from_timed("late", ["x"], [7.0, 8.0], [[0], [0]], tempo=tempo)
+    assert (late.start_pip, late.bpm) == (736, 90.0)
+    assert TempoMap.for_recording(late).seconds_at(736) == pytest.approx(7.0, abs=1e-12)
+
+
 def test_rows_on_pip_starts_are_kept_bit_for_bit():
     tempo = TempoMap(120.0)  # pips of 1/128 s, exact in binary
     values = [[-0.0, 1.0], [0.25, -1.0], [0.1, 0.0], [-0.3, 0.7]]
