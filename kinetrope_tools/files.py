@@ -67,7 +67,7 @@ def dumps(items: Iterable[Item | kinetrope.PatternLibrary]) -> str:
         raise TypeError("save takes a list of items; put a single item in a list")
     if isinstance(items, (str, bytes)) or not isinstance(items, Iterable):
         raise TypeError(f"save takes a list of items, not {type(items).__name__}")
-    entries = [entry_text(item, index) for index, item in enumerate(flattened(items))]
+    entries = [entry_text(item) for item in flattened(items)]
     body = ",\n".join(entries)
     items_text = f"[\n{body}\n  ]" if entries else "[]"
     return (
@@ -113,14 +113,14 @@ def library_patterns(library: kinetrope.PatternLibrary) -> list[kinetrope.Sample
     ]
 
 
-def entry_text(item: Item, index: int) -> str:
-    try:
-        if isinstance(item, kinetrope.SampledPattern):
-            return pattern_text(item)
+def entry_text(item: Item) -> str:
+    if isinstance(item, kinetrope.SampledRecording):
         return recording_text(item)
+    try:
+        return pattern_text(item)
     except UnicodeDecodeError:
         raise ValueError(
-            f"item {index} ({item.name!r}): its description is not UTF-8 text, which this file format cannot hold"
+            f"pattern {item.name!r}: its description is not UTF-8 text, which this file format cannot hold"
         ) from None
 
 

@@ -128,7 +128,7 @@ def test_a_replaced_file_keeps_its_permissions(old_file):
 
 def test_a_description_that_is_not_text_cannot_be_saved(tmp_path):
     pattern = kinetrope.SampledPattern("raw", b"\xff", [(0, 0, 0)])
-    with pytest.raises(ValueError, match="item 0 \\('raw'\\): its description is not UTF-8"):
+    with pytest.raises(ValueError, match="pattern 'raw': its description is not UTF-8"):
         save(tmp_path / "raw.json", [pattern])
     assert not (tmp_path / "raw.json").exists()
 
