@@ -242,7 +242,7 @@ def load(path: PathLike) -> list[Item]:
 
 def parse(data: bytes) -> object:
     try:
-        content = data.decode("utf-8")
+        content = data.decode("utf-8-sig")  # an editor's byte order mark is no fault
     except UnicodeDecodeError as error:
         raise BadItem(f"not UTF-8 text (byte {error.start})") from None
     try:
@@ -250,6 +250,8 @@ def parse(data: bytes) -> object:
     except json.JSONDecodeError as error:
         where = f"line {error.lineno} column {error.colno}"
         raise BadItem(f"not a complete JSON document: {error.msg} at {where}") from None
+    except RecursionError:
+        raise BadItem("lists or objects nested too deeply") from None
 
 
 def unique_keys(pairs: list[tuple[str, Any]]) -> dict[str, Any]:

@@ -149,6 +149,7 @@ def document(*items, version="1"):
     [
         (document(GOOD_PATTERN)[:-9], "not a complete JSON document"),
         ("", "not a complete JSON document"),
+        ("[" * 100_000, "nested too deeply"),
         ('{"format": "something-else", "version": 1, "items": []}', "not a kinetrope-motions file"),
         (document(version="2"), "format version 2 is not one this reader knows"),
         (document(version="1.0"), "format version 1.0 is not one"),
