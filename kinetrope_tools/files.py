@@ -21,9 +21,13 @@ import secrets
 import stat
 from collections.abc import Iterable, Iterator
 from pathlib import Path
-from typing import Any, TypeAlias
+from typing import TYPE_CHECKING, Any, TypeAlias
 
-import kinetrope
+# Importing kinetrope_tools leaves the kinetrope module unloaded (render also
+# serves builds that bind the same classes under another module), so
+# kinetrope is imported in the functions that use it.
+if TYPE_CHECKING:
+    import kinetrope
 
 FORMAT_NAME = "kinetrope-motions"
 FORMAT_VERSION = 1
@@ -34,7 +38,6 @@ RECORDING_FIELDS = ("kind", "name", "axes", "bpm", "beat_zero_seconds", "start_p
 FIRST_PIP = -(2**31)
 LAST_PIP = 2**31 - 1
 
-Item: TypeAlias = kinetrope.SampledPattern | kinetrope.SampledRecording
 PathLike: TypeAlias = str | os.PathLike[str]
 
 
@@ -46,7 +49,9 @@ class BadItem(ValueError):
 # Saving
 
 
-def save(path: PathLike, items: Iterable[Item | kinetrope.PatternLibrary]) -> None:
+def save(
+    path: PathLike, items: Iterable[kinetrope.SampledPattern | kinetrope.SampledRecording | kinetrope.PatternLibrary]
+) -> None:
     """Writes ``items`` to ``path``, replacing any file there atomically.
 
     Items are ``SampledPattern`` and ``SampledRecording`` objects, kept in
@@ -61,8 +66,10 @@ def save(path: PathLike, items: Iterable[Item | kinetrope.PatternLibrary]) -> No
     write_atomically(Path(os.path.realpath(path)), text.encode("utf-8"))
 
 
-def dumps(items: Iterable[Item | kinetrope.PatternLibrary]) -> str:
+def dumps(items: Iterable[kinetrope.SampledPattern | kinetrope.SampledRecording | kinetrope.PatternLibrary]) -> str:
     """The whole file's text for ``items``."""
+    import kinetrope
+
     if isinstance(items, (kinetrope.SampledPattern, kinetrope.SampledRecording, kinetrope.PatternLibrary)):
         raise TypeError("save takes a list of items; put a single item in a list")
     if isinstance(items, (str, bytes)) or not isinstance(items, Iterable):
@@ -79,7 +86,9 @@ def dumps(items: Iterable[Item | kinetrope.PatternLibrary]) -> str:
     )
 
 
-def flattened(items: Iterable[object]) -> Iterator[Item]:
+def flattened(items: Iterable[object]) -> Iterator[kinetrope.SampledPattern | kinetrope.SampledRecording]:
+    import kinetrope
+
     for index, item in enumerate(items):
         if isinstance(item, kinetrope.PatternLibrary):
             try:
@@ -102,6 +111,8 @@ def flattened(items: Iterable[object]) -> Iterator[Item]:
 def library_patterns(library: kinetrope.PatternLibrary) -> list[kinetrope.SampledPattern]:
     """The patterns a library holds of its own: its catalogue lists the
     built-in motions first and then its own patterns."""
+    import kinetrope
+
     own_rows = library.catalogue()[len(kinetrope.catalogue()) :]
     return [
         kinetrope.SampledPattern(
@@ -113,7 +124,9 @@ def library_patterns(library: kinetrope.PatternLibrary) -> list[kinetrope.Sample
     ]
 
 
-def entry_text(item: Item) -> str:
+def entry_text(item: kinetrope.SampledPattern | kinetrope.SampledRecording) -> str:
+    import kinetrope
+
     if isinstance(item, kinetrope.SampledRecording):
         return recording_text(item)
     try:
@@ -214,7 +227,7 @@ def sync_folder(folder: Path) -> None:
 # Loading
 
 
-def load(path: PathLike) -> list[Item]:
+def load(path: PathLike) -> list[kinetrope.SampledPattern | kinetrope.SampledRecording]:
     """The items saved in ``path``, in their order: a new ``SampledPattern``
     or ``SampledRecording`` for each (a saved library's patterns come back
     as separate patterns).
@@ -231,7 +244,7 @@ def load(path: PathLike) -> list[Item]:
         entries = checked_header(document)
     except BadItem as error:
         raise ValueError(f"{where}: {error}") from None
-    items: list[Item] = []
+    items: list[kinetrope.SampledPattern | kinetrope.SampledRecording] = []
     for index, fields in enumerate(entries):
         try:
             items.append(item_from(fields))
@@ -289,7 +302,7 @@ def item_label(fields: object) -> str:
     return f" ({kind} {fields['name']!r})" if kind in (PATTERN, RECORDING) else f" ({fields['name']!r})"
 
 
-def item_from(fields: object) -> Item:
+def item_from(fields: object) -> kinetrope.SampledPattern | kinetrope.SampledRecording:
     if not isinstance(fields, dict):
         raise BadItem("an item must be a JSON object")
     kind = fields.get("kind")
@@ -311,6 +324,8 @@ def checked_fields(fields: dict[str, Any], expected: tuple[str, ...]) -> dict[st
 
 
 def pattern_from(fields: dict[str, Any]) -> kinetrope.SampledPattern:
+    import kinetrope
+
     name = string(fields["name"], "name")
     description = string(fields["description"], "description")
     samples = number_rows(fields["samples"], "samples", width=3)
@@ -321,6 +336,8 @@ def pattern_from(fields: dict[str, Any]) -> kinetrope.SampledPattern:
 
 
 def recording_from(fields: dict[str, Any]) -> kinetrope.SampledRecording:
+    import kinetrope
+
     name = string(fields["name"], "name")
     axes = fields["axes"]
     if not isinstance(axes, list):

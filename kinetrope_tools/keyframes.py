@@ -12,12 +12,16 @@ from __future__ import annotations
 import math
 import numbers
 from collections.abc import Iterable, Sequence
-from typing import Literal, NamedTuple, TypeAlias
+from typing import TYPE_CHECKING, Literal, NamedTuple, TypeAlias
 
 import numpy as np
 import numpy.typing as npt
 
-import kinetrope
+# Importing kinetrope_tools leaves the kinetrope module unloaded (render also
+# serves builds that bind the same classes under another module), so
+# kinetrope is imported in the functions that use it.
+if TYPE_CHECKING:
+    import kinetrope
 
 Keyframe: TypeAlias = tuple[float, Sequence[float]]
 
@@ -78,6 +82,8 @@ def pattern_from_keyframes(
     call is a ValueError naming the first such pip and axis, unless
     ``clamp`` is true, which clips the curve to [-1, 1] instead.
     """
+    import kinetrope
+
     period = checked_period(period_pips)
     method = checked_interpolation(interpolation)
     keys = checked_keys(keyframes, period)

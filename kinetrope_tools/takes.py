@@ -19,10 +19,14 @@ from typing import TYPE_CHECKING, Literal
 import numpy as np
 import numpy.typing as npt
 
-import kinetrope
 from kinetrope_tools._render import render
 
+# Importing kinetrope_tools leaves the kinetrope module unloaded (render also
+# serves builds that bind the same classes under another module), so
+# kinetrope is imported in the functions that use it.
 if TYPE_CHECKING:
+    import kinetrope
+
     from kinetrope_tools.tempo import TempoMap
 
 
@@ -75,6 +79,8 @@ def recording_from_timed(
     starts = np.array([tempo.seconds_at(pip) for pip in range(first_pip, last_pip + 1)], dtype=np.float64)
     resampled = resample(instants, to_unit_range(values, low, high), starts)
     bpm, beat_zero_seconds = steady_timing(tempo, first_pip)
+    import kinetrope
+
     try:
         return kinetrope.SampledRecording(name, axis_names, resampled.tolist(), bpm, beat_zero_seconds, first_pip)
     except ValueError as error:
