@@ -15,7 +15,8 @@ and optionally a clean build's time. Figures, not a test: nothing here fails.
 kinetrope_tools.render over 1,000,000 pips, per point, for every kind of
 source and run of pips, against a Python loop over kinetrope.sample: a
 built-in table pattern at most 10 ns a point and at least 20 times faster
-than the loop, every computed rudiment at most 50 ns a point.
+than the loop, every computed rudiment at most 50 ns a point. These are
+measured in CPU time, the least of several runs.
 
     python benchmarks/bench.py [--json out.json] [--quick] [--build-time]
     python benchmarks/bench.py --compare before.json after.json
@@ -172,12 +173,13 @@ def measure_catalogue(kinetrope: Any, floor_module: Any, rounds: int, seconds: f
 # ----------------------------------------------------------------- render
 
 def best_seconds(action: Any, rounds: int) -> float:
-    """The fastest of `rounds` runs: the least disturbed by other work."""
+    """The least CPU time of `rounds` runs: the least disturbed by other work
+    on a shared machine (a render runs on one thread)."""
     times = []
     for _ in range(rounds):
-        start = time.perf_counter()
+        start = time.process_time()
         action()
-        times.append(time.perf_counter() - start)
+        times.append(time.process_time() - start)
     return min(times)
 
 

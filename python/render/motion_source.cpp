@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <typeinfo>
 #include <utility>
@@ -54,6 +55,30 @@ template <typename Core>
 const Core& core_object(py::handle object) {
     return object.cast<const Core&>();
 }
+
+// The core object, kept valid while the GIL is released. A default-holder
+// instance owns its object for as long as it lives, and the caller's
+// reference keeps it alive. A smart-holder instance could hand its object
+// over to C++ meanwhile, from another thread; a share of it, held here,
+// prevents that until the render is over.
+template <typename Core>
+class HeldObject {
+public:
+    explicit HeldObject(py::handle object) {
+        if (registered<Core>()->holder_enum_v == py::detail::holder_enum_t::smart_holder) {
+            share_ = object.cast<std::shared_ptr<Core>>();
+            object_ = share_.get();
+        } else {
+            object_ = &core_object<Core>(object);
+        }
+    }
+
+    const Core& operator*() const noexcept { return *object_; }
+
+private:
+    std::shared_ptr<Core> share_;
+    const Core* object_ = nullptr;
+};
 
 // ------------------------------------------------------------------- names
 
@@ -153,7 +178,15 @@ void write_pattern(const SampledPattern& pattern, double* rows, std::size_t coun
     write_offsets(rows, count, [&pattern](int pip) { return pattern.sample(pip); });
 }
 
+// A library never keeps a pattern under a built-in name (it refuses one that
+// differs from the built-in and leaves out an exact copy), so a built-in
+// name answers as the built-in motion does, without the library's scan.
 void write_library(const PatternLibrary& library, const std::string& name, double* rows, std::size_t count) {
+    if (const Sampler sample = builtin_sampler(name)) {
+        const py::gil_scoped_release unlocked;
+        write_offsets(rows, count, sample);
+        return;
+    }
     (void)library.sample(name, 0);  // the library's own error for an unknown name
     const py::gil_scoped_release unlocked;
     write_offsets(rows, count, [&](int pip) { return library.sample(name, pip); });
@@ -238,13 +271,13 @@ void MotionSource::write_rows(double* rows, std::size_t count) const {
         write_builtin(name_, rows, count);
         return;
     case SourceKind::pattern:
-        write_pattern(core_object<SampledPattern>(source_), rows, count);
+        write_pattern(*HeldObject<SampledPattern>(source_), rows, count);
         return;
     case SourceKind::library:
-        write_library(core_object<PatternLibrary>(source_), name_, rows, count);
+        write_library(*HeldObject<PatternLibrary>(source_), name_, rows, count);
         return;
     case SourceKind::recording:
-        write_recording(core_object<SampledRecording>(source_), rows, count);
+        write_recording(*HeldObject<SampledRecording>(source_), rows, count);
         return;
     }
 }

@@ -26,8 +26,7 @@ std::string int_text(py::handle value) {
     PyObject* text = PyObject_Str(value.ptr());
     if (text == nullptr) {
         PyErr_Clear();
-        const auto bits = static_cast<long long>(_PyLong_NumBits(value.ptr()));
-        return "a " + std::to_string(bits) + "-bit integer";
+        return "a " + py::str(value.attr("bit_length")()).cast<std::string>() + "-bit integer";
     }
     return py::reinterpret_steal<py::str>(text).cast<std::string>();
 }
@@ -64,7 +63,7 @@ long long long_value(py::handle value, bool& overflowed) {
 long long first_escape(long long start, py::handle step_object) {
     bool huge = false;
     const long long step = long_value(step_object, huge);
-    if (huge) {
+    if (huge || step == LLONG_MIN) {  // the second element is out whatever the first
         return 1;
     }
     return step > 0 ? (highest_pip - start) / step + 1 : (start - lowest_pip) / -step + 1;
@@ -219,11 +218,14 @@ py::array_t<double> item_rows(py::handle pips, std::size_t width) {
     const auto items = py::reinterpret_steal<py::tuple>(snapshot);
     const std::size_t count = items.size();
     py::array_t<double> rows = new_rows(count, width);
-    // Nothing but this function refers to `rows`, so Python code run by an
-    // element's __index__ cannot move or free its memory.
-    double* row = rows.mutable_data();
-    for (std::size_t i = 0; i < count; ++i, row += width) {
-        *row = item_pip(items[i], i);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double pip = item_pip(items[i], i);
+        // The result's memory is looked up anew after each element: Python
+        // code run by __index__ could, however contrived, have reached it.
+        if (rows.ndim() != 2 || static_cast<std::size_t>(rows.shape(0)) != count) {
+            throw py::value_error("the result array was resized while the pips were read");
+        }
+        rows.mutable_data()[i * width] = pip;
     }
     return rows;
 }

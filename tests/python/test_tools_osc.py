@@ -27,24 +27,17 @@ class Receiver:
     """A python-osc UDP server on an ephemeral loopback port, in a thread."""
 
     def __init__(self):
-        self.messages = []
-        self.arrived = threading.Event()
+        self.messages, self.arrived = [], threading.Event()
         dispatcher = Dispatcher()
-        dispatcher.set_default_handler(self.receive)
+        dispatcher.set_default_handler(lambda address, *args: (self.messages.append((address, args)),
+                                                                self.arrived.set()))
         self.server = ThreadingOSCUDPServer(("127.0.0.1", 0), dispatcher)
-        self.thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
+        self.target = f"127.0.0.1:{self.server.server_address[1]}"
+        self.thread = threading.Thread(target=self.server.serve_forever, args=(0.05,), daemon=True)
         self.thread.start()
 
-    def receive(self, address, *args):
-        self.messages.append((address, args))
-        self.arrived.set()
-
-    @property
-    def target(self):
-        return f"127.0.0.1:{self.server.server_address[1]}"
-
     def settle(self, count, timeout=10.0):
-        """Waits until `count` messages have arrived, or the timeout."""
+        """The messages, once `count` have arrived or the timeout has passed."""
         deadline = time.monotonic() + timeout
         while len(self.messages) < count and time.monotonic() < deadline:
             time.sleep(0.01)

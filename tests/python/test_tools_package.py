@@ -117,9 +117,3 @@ def test_readme_osc_command_reaches_a_server(tmp_path):
         assert_carries_the_module_values(receiver.settle(3))
     finally:
         receiver.close()
-
-
-def test_readme_install_section_names_the_extras():
-    section = readme_section("Install")
-    assert 'pip install ".[gallery,osc]"' in section
-    assert "kinetrope-stubs" in section and "py.typed" in section

@@ -5,6 +5,8 @@ import decimal
 import os
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import numpy as np
@@ -45,20 +47,6 @@ def test_every_catalogue_motion_at_edge_pips():
         assert_identical(render(name, pips), expected(lambda p: kinetrope.sample(name, p).as_tuple(), pips))
 
 
-@pytest.mark.parametrize("name", NAMES[:15] + NAMES[15::97])
-def test_whole_loops_and_beyond(name):
-    period = kinetrope.catalogue()[NAMES.index(name)]["period_pips"]
-    pips = range(-period - 5, 2 * period + 5)
-    assert_identical(render(name, pips), expected(lambda p: kinetrope.sample(name, p).as_tuple(), pips))
-
-
-@pytest.mark.parametrize("name", ["bounce", "helix", NAMES[-1]])
-@pytest.mark.parametrize("kind", [str, lambda n: n.encode(), lambda n: bytearray(n.encode())])
-def test_name_kinds(name, kind):
-    pips = edge_pips(64)
-    assert_identical(render(kind(name), pips), render(name, pips))
-
-
 def signed_zero_pattern() -> kinetrope.SampledPattern:
     return kinetrope.SampledPattern("zeros", "", [[-0.0, 0.0, -0.0], [0.5, -0.0, 1.0], [-1.0, 0.25, -0.0]])
 
@@ -69,9 +57,15 @@ def test_sampled_pattern():
     assert_identical(render(pattern, pips), expected(lambda p: pattern.sample(p).as_tuple(), pips))
 
 
-@pytest.mark.parametrize("name", ["zeros", "bounce", NAMES[-1]])
+def exact_copy(row) -> kinetrope.SampledPattern:
+    """A user pattern equal to a built-in one, which a library leaves out."""
+    table = render(row["name"], range(row["period_pips"])).tolist()
+    return kinetrope.SampledPattern(row["name"], row["description"], table)
+
+
+@pytest.mark.parametrize("name", ["zeros", "bounce", NAMES[15], NAMES[-1]])
 def test_pattern_library_own_and_built_in_names(name):
-    library = kinetrope.PatternLibrary([signed_zero_pattern()])
+    library = kinetrope.PatternLibrary([signed_zero_pattern(), exact_copy(ROWS[15]), exact_copy(ROWS[0])])
     pips = edge_pips(3)
     assert_identical(render(library, pips, name=name), expected(lambda p: library.sample(name, p).as_tuple(), pips))
     assert_identical(render(library, pips, name.encode()), render(library, pips, name=bytearray(name.encode())))
@@ -108,9 +102,10 @@ def test_numpy_integer_dtypes(dtype):
         range(HIGH - 2, HIGH + 1),
         range(LOW, LOW + 3),
         range(5, 5),
+        range(7, 8, 2**80),
     ],
     ids=["strided", "reversed", "object-array", "tuple", "array.array", "generator", "map", "index-objects",
-         "range-down", "range-top", "range-bottom", "range-empty"],
+         "range-down", "range-top", "range-bottom", "range-empty", "range-huge-step"],
 )
 def test_runs_of_pips(pips):
     values = list(pips.tolist() if isinstance(pips, np.ndarray) else pips)
@@ -118,14 +113,6 @@ def test_runs_of_pips(pips):
         pips = iter(values)
     assert_identical(render("figure_eight", pips),
                      expected(lambda p: kinetrope.figure_eight(p).as_tuple(), [int(v) for v in values]))
-
-
-def test_result_is_a_new_array_each_call():
-    first, second = render("bounce", range(4)), render("bounce", range(4))
-    assert first.base is None or first.base is not second.base
-    first[:] = 0.5
-    assert_identical(second, render("bounce", range(4)))
-    assert render("bounce", []).shape == (0, 3)
 
 
 def single_error(call):
@@ -169,11 +156,8 @@ def test_errors_are_those_of_the_single_call(call, single):
         (np.int32(5), TypeError, "not numpy.int32"),
         (5, TypeError, "pips must be a range, a sequence of integers or a NumPy integer array, not int"),
         ("0123", TypeError, "not str"),
-        (b"\x00\x01", TypeError, "not bytes"),
         ({1, 2}, TypeError, "not set"),
-        ({1: 2}, TypeError, "not dict"),
         ([0, 2**31], OverflowError, "pips[1] = 2147483648 is outside the 32-bit pip range"),
-        ([-(2**31) - 1], OverflowError, "pips[0] = -2147483649 is outside"),
         ([2**100], OverflowError, f"pips[0] = {2**100} is outside"),
         ([10**5000], OverflowError, "pips[0] = a 16610-bit integer is outside"),
         (np.array([0, 0, 2**31], dtype=np.int64), OverflowError, "pips[2] = 2147483648 is outside"),
@@ -184,6 +168,7 @@ def test_errors_are_those_of_the_single_call(call, single):
         (range(2**40, 2**40 + 2), OverflowError, f"pips[0] = {2**40} is outside"),
         (range(0, 2**70), OverflowError, "pips[2147483648] = 2147483648 is outside"),
         (range(0, 2**70, 2**65), OverflowError, f"pips[1] = {2**65} is outside"),
+        (range(0, -(2**64), -(2**63)), OverflowError, f"pips[1] = {-(2**63)} is outside"),
     ],
 )
 def test_pip_refusals_name_index_and_value(pips, error, message):
@@ -191,10 +176,6 @@ def test_pip_refusals_name_index_and_value(pips, error, message):
         render("bounce", pips)
     assert message in str(caught.value)
     assert caught.type is error
-
-
-def test_a_range_whose_only_pip_fits_needs_no_step():
-    assert_identical(render("bounce", range(7, 8, 2**80)), render("bounce", [7]))
 
 
 @pytest.mark.parametrize(
@@ -235,32 +216,55 @@ class Meddler:
         return self.value
 
 
-def test_index_that_empties_the_list_being_read():
+def fail():
+    raise KeyError("from __index__")
+
+
+def test_index_that_changes_what_is_being_read():
     pips = [0, 1]
-    pips.insert(1, Meddler(2, pips.clear))
+    pips.insert(1, Meddler(2, pips.clear))  # the list is read as it was
     assert_identical(render("sway", pips), render("sway", [0, 2, 1]))
-
-
-def test_index_that_changes_the_name_being_rendered():
-    name = bytearray(b"circle")
+    name = bytearray(b"circle")  # the name was copied before the pips were read
     meddler = Meddler(16, lambda: name.__setitem__(slice(None), b"no_such_motion_with_a_long_name" * 10))
     assert_identical(render(name, [meddler, 16]), render("circle", [16, 16]))
-
-
-def test_index_that_raises_passes_its_error_on():
-    def fail():
-        raise KeyError("from __index__")
-
     with pytest.raises(KeyError, match="from __index__"):
         render("bounce", [0, Meddler(1, fail)])
 
 
-def test_subclass_instances_are_accepted():
+def test_subclass_instances_and_empty_runs():
     class Pattern(kinetrope.SampledPattern):
         pass
 
     pattern = Pattern("sub", "", [[0.5, -0.0, 0.0]])
     assert_identical(render(pattern, [0, 1]), expected(lambda p: pattern.sample(p).as_tuple(), [0, 1]))
+    assert render(pattern, []).shape == (0, 3) and render(RECORDING, []).shape == (0, 2)
+
+
+def test_the_loop_lets_other_threads_run():
+    # With a switch interval far longer than the render, this thread is never
+    # made to hand over the interpreter: the watcher counts only while render
+    # has released it.
+    counted, stop = [0], threading.Event()
+
+    def watch():
+        while not stop.is_set():
+            counted[0] += 1
+            time.sleep(0)
+
+    pips = np.arange(4_000_000, dtype=np.int32)
+    interval = sys.getswitchinterval()
+    watcher = threading.Thread(target=watch)
+    sys.setswitchinterval(30.0)
+    try:
+        watcher.start()
+        before = counted[0]
+        render("helix", pips)
+        during = counted[0] - before
+    finally:
+        stop.set()
+        sys.setswitchinterval(interval)
+        watcher.join()
+    assert during > 0
 
 
 def probe_module() -> Path | None:

@@ -93,22 +93,14 @@ def test_pips_at_matches_pip_at_element_by_element(case):
     assert pips.tolist() == [[tempo_map.pip_at(t) for t in row] for row in times.tolist()]
 
 
-def test_steady_tempo_in_round_numbers():
-    tempo_map = TempoMap(120.0, beat_zero_seconds=2.0)
-    assert tempo_map.seconds_at(0) == 2.0
-    assert tempo_map.seconds_at(64) == 2.5  # one beat at 120 bpm
-    assert tempo_map.seconds_at(-128) == 1.0
-    assert tempo_map.pip_at(2.5) == 64 and tempo_map.pip_at(math.nextafter(2.5, 0)) == 63
-    assert tempo_map.pip_at(0.0) == -256
-
-
-def test_changes_before_and_after_pip_zero():
+def test_instants_in_round_numbers_around_changes():
     tempo_map = TempoMap(120.0, 0.0, [(-64, 60.0), (64, 240.0)])
-    assert tempo_map.seconds_at(-64) == -1.0  # a beat at 60 bpm before pip 0
-    assert tempo_map.seconds_at(-128) == -1.5  # and one at 120 before that
-    assert tempo_map.seconds_at(64) == 1.0
-    assert tempo_map.seconds_at(128) == 1.25
-    assert tempo_map.pips_at([-1.5, -1.0, 0.0, 1.0, 1.25]).tolist() == [-128, -64, 0, 64, 128]
+    # 120 bpm before pip -64, a beat at 60 up to pip 0, at 60 on to pip 64, then 240.
+    expected = {-128: -1.5, -64: -1.0, -1: -0.015625, 0: 0.0, 64: 1.0, 128: 1.25}
+    assert {pip: tempo_map.seconds_at(pip) for pip in expected} == expected
+    assert tempo_map.pips_at(list(expected.values())).tolist() == list(expected)
+    assert tempo_map.pip_at(math.nextafter(1.0, 0)) == 63
+    assert TempoMap(120.0, beat_zero_seconds=2.0).pip_at(0.0) == -256
 
 
 def test_for_recording_takes_its_tempo_and_origin():
@@ -122,9 +114,7 @@ def test_for_recording_takes_its_tempo_and_origin():
     "args, message",
     [
         ((0.0,), "bpm must be positive, not 0.0"),
-        ((-120,), "bpm must be positive"),
         ((math.nan,), "bpm must be finite, not nan"),
-        ((math.inf,), "bpm must be finite"),
         (("120",), "bpm must be a number, not str"),
         ((1e-320,), "bpm 1e-320 is outside the usable tempo range"),
         ((120, math.nan), "beat_zero_seconds must be finite"),
@@ -134,7 +124,6 @@ def test_for_recording_takes_its_tempo_and_origin():
         ((120, 0.0, [(6.0, 90)]), r"changes\[0\] pip must be an integer, not float"),
         ((120, 0.0, [(2**31, 90)]), r"changes\[0\] pip 2147483648 is outside the 32-bit pip range"),
         ((120, 0.0, [(5, 90, 1)]), r"changes\[0\] must be a \(pip, bpm\) pair"),
-        ((120, 0.0, [(5, math.inf)]), r"changes\[0\] bpm must be finite"),
         ((1e-300,), r"beyond the range of a double \(bpm 1e-300, beat_zero_seconds 0.0\)"),
     ],
 )
@@ -143,23 +132,16 @@ def test_bad_input_names_the_value(args, message):
         TempoMap(*args)
 
 
-@pytest.mark.parametrize("t", [math.nan])
-def test_nan_instant(t):
-    with pytest.raises(ValueError):
-        TempoMap(120).pip_at(t)
-    with pytest.raises(ValueError):
-        TempoMap(120).pips_at([0.0, t])
-
-
 def test_instants_outside_the_pip_range():
     tempo_map = TempoMap(120)
     last = tempo_map.seconds_at(HIGH + 1)
     assert tempo_map.pip_at(math.nextafter(last, 0)) == HIGH
     assert tempo_map.pip_at(tempo_map.seconds_at(LOW)) == LOW
-    for t in (last, math.inf, -math.inf, tempo_map.seconds_at(LOW) - 1):
-        with pytest.raises(OverflowError, match="no 32-bit pip"):
+    for t, error in [(last, OverflowError), (math.inf, OverflowError), (-math.inf, OverflowError),
+                     (tempo_map.seconds_at(LOW) - 1, OverflowError), (math.nan, ValueError)]:
+        with pytest.raises(error):
             tempo_map.pip_at(t)
-        with pytest.raises(OverflowError, match="no 32-bit pip"):
+        with pytest.raises(error):
             tempo_map.pips_at([0.0, t])
 
 
@@ -186,16 +168,6 @@ class FakeTime:
         self.now += round(seconds * 1e9)
 
 
-def test_clock_starts_at_start_pip_and_runs_at_its_tempo():
-    now = FakeTime()
-    clock = BeatClock(120, start_pip=-64, time_ns=now)
-    assert clock.pip() == -64
-    now.advance(0.5)  # one beat
-    assert clock.pip() == 0
-    now.advance(0.5 - 1e-9)
-    assert clock.pip() == 63
-
-
 def test_set_bpm_keeps_the_position_and_its_phase():
     now = FakeTime()
     clock = BeatClock(120, time_ns=now)
@@ -218,11 +190,12 @@ def test_seek_moves_to_a_pip_and_runs_on():
     assert clock.pip() == -7 + 64
 
 
-@given(st.lists(st.tuples(st.integers(0, 10**10), st.none() | tempos), max_size=30), tempos)
-def test_clock_agrees_with_exact_arithmetic_and_never_goes_back(steps, bpm):
+@given(st.lists(st.tuples(st.integers(0, 10**10), st.none() | tempos), max_size=30), tempos, st.integers(LOW, HIGH))
+def test_clock_agrees_with_exact_arithmetic_and_never_goes_back(steps, bpm, start):
     now = FakeTime()
-    clock = BeatClock(bpm, time_ns=now)
-    position, rate, last = Fraction(0), Fraction(bpm) * 64 / 60_000_000_000, 0
+    clock = BeatClock(bpm, start_pip=start, time_ns=now)
+    position, rate, last = Fraction(start), Fraction(bpm) * 64 / 60_000_000_000, start
+    assert clock.pip() == start
     for step_ns, tempo in steps:
         now.now += step_ns
         position += step_ns * rate
