@@ -6,6 +6,7 @@ and a self-contained preview page.
     python -m kinetrope_tools.gallery motion helix lfo_flower  # larger pictures of two motions
     python -m kinetrope_tools.gallery page --family computed   # a page with only the computed rudiments
     python -m kinetrope_tools.gallery list --json              # the grouping, as JSON
+    python -m kinetrope_tools.gallery --from motions.json      # sheets of the patterns saved in a file
 """
 
 from __future__ import annotations
@@ -31,6 +32,8 @@ def parser() -> argparse.ArgumentParser:
     chosen.add_argument("--pack", action="append", default=[], choices=catalogue.PACKS, help="repeatable")
     chosen.add_argument("--family", action="append", default=[], help="family name, e.g. lfo or beat_four_floor; repeatable")
     chosen.add_argument("--dims", action="append", default=[], type=int, choices=(1, 2, 3), help="repeatable")
+    common.add_argument("--from", dest="source", type=Path, metavar="FILE",
+                        help="draw the patterns saved in FILE (kinetrope_tools.save) instead of the catalogue's")
     common.add_argument("--out", type=Path, default=DEFAULT_OUT, help=f"output folder (default {DEFAULT_OUT})")
     common.add_argument("--format", action="append", choices=FORMATS, help="picture format, repeatable (default png and svg)")
     common.add_argument("--dpi", type=int, default=None, help="picture resolution (default 100 for sheets, 110 for motions)")
@@ -92,8 +95,17 @@ def list_motions(chosen: list[Motion], as_json: bool) -> None:
         print(f"{family:<24} {len(members):>3}  {', '.join(packs)}")
 
 
+def with_default_command(argv: list[str]) -> list[str]:
+    """``--from FILE`` without a command draws the file's contact sheets."""
+    return ["sheets", *argv] if argv and argv[0].startswith("--from") else argv
+
+
 def main(argv: Sequence[str] | None = None) -> int:
-    args = parser().parse_args(argv)
+    args = parser().parse_args(with_default_command(sys.argv[1:] if argv is None else list(argv)))
+    if args.source is not None:
+        from .saved import draw_saved
+
+        return draw_saved(args)
     try:
         chosen = catalogue.select(catalogue.load_motions(), args.names, args.pack, args.family, args.dims)
     except KeyError as error:
