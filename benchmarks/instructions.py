@@ -13,6 +13,7 @@ out.
 from __future__ import annotations
 
 import argparse
+import os
 import re
 import subprocess
 import sys
@@ -22,6 +23,11 @@ from typing import Any
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from bench import FLOOR_CALL, PIP, ROOT, build_floor  # noqa: E402
+
+# String hashing is seeded per process, which moves the cost of the
+# interpreter's dict lookups from run to run; a fixed seed keeps the counts
+# comparable.
+FIXED_HASHING = {**os.environ, "PYTHONHASHSEED": "0"}
 
 PROGRAM = """
 import sys
@@ -38,7 +44,7 @@ def total_instructions(stmt: str, count: int, floor_dir: str) -> int:
         out = Path(tmp) / "callgrind.out"
         subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", sys.executable, "-c",
                         PROGRAM.format(floor_dir=floor_dir, stmt=stmt, count=count)],
-                       check=True, capture_output=True, text=True)
+                       check=True, capture_output=True, text=True, env=FIXED_HASHING)
         summary = re.search(r"^summary:\s*(\d+)", out.read_text(), re.MULTILINE)
         assert summary is not None, "callgrind wrote no summary"
         return int(summary.group(1))
