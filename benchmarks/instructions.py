@@ -33,6 +33,11 @@ PROGRAM = """
 import sys
 sys.path.insert(0, {floor_dir!r})
 import kinetrope, kinetrope_floor
+table = [((i % 64) / 64.0, 0.0, 0.0) for i in range(256)]
+patterns = [kinetrope.SampledPattern(f"user_pattern_{{i:04d}}", "", table[:16]) for i in range(1024)]
+pattern = kinetrope.SampledPattern("user_wave", "", table)
+library = kinetrope.PatternLibrary(patterns)
+last_name = patterns[-1].name
 statement = compile({stmt!r}, "<call>", "eval")
 for _ in range({count}):
     eval(statement)
@@ -62,7 +67,10 @@ def cases(kinetrope: Any) -> list[tuple[str, str]]:
     if registry:
         picked += [("first registry", registry[0]), ("middle registry", registry[len(registry) // 2]),
                    ("last registry", registry[-1]), ("longest registry", max(registry, key=len))]
-    return [(f"sample({name!r}, {PIP})  [{where}]", f"kinetrope.sample({name!r}, {PIP})") for where, name in picked]
+    return [(f"sample({name!r}, {PIP})  [{where}]", f"kinetrope.sample({name!r}, {PIP})") for where, name in picked] + [
+        (f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})"),
+        (f"PatternLibrary.sample(last of 1024, {PIP})", f"library.sample(last_name, {PIP})"),
+    ]
 
 
 def main() -> None:
