@@ -168,8 +168,12 @@ PatternLibrary::PatternLibrary(std::vector<SampledPattern> patterns)
 PatternLibrary::PatternLibrary(std::span<const SampledPattern* const> patterns)
     : patterns_(copy_kept(patterns)), name_fingerprints_(fingerprints_of(patterns_)) {}
 
+const SampledPattern* PatternLibrary::own_pattern(std::string_view name) const noexcept {
+    return find_own(patterns_, name_fingerprints_, name);
+}
+
 Offset3 PatternLibrary::sample(std::string_view name, int pip) const {
-    if (const SampledPattern* own = find_own(patterns_, name_fingerprints_, name)) {
+    if (const SampledPattern* own = own_pattern(name)) {
         return own->sample(pip);
     }
     return kinetrope::sample(name, pip);

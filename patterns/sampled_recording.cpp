@@ -153,14 +153,18 @@ int SampledRecording::sample_count() const noexcept {
     return axes == 0 ? 0 : static_cast<int>(samples_.size() / axes);
 }
 
-std::vector<double> SampledRecording::sample(int pip) const {
-    const std::int64_t row = std::int64_t{pip} - std::int64_t{start_pip_};
-    if (row < 0 || row >= sample_count()) {
+std::span<const double> SampledRecording::row(int pip) const {
+    const std::int64_t index = std::int64_t{pip} - std::int64_t{start_pip_};
+    if (index < 0 || index >= sample_count()) {
         throw std::out_of_range("Pip outside non-looping recording");
     }
     const std::size_t axes = axis_count();
-    const auto first = samples_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(row) * axes);
-    return std::vector<double>(first, first + static_cast<std::ptrdiff_t>(axes));
+    return std::span<const double>(samples_).subspan(static_cast<std::size_t>(index) * axes, axes);
+}
+
+std::vector<double> SampledRecording::sample(int pip) const {
+    const std::span<const double> values = row(pip);
+    return std::vector<double>(values.begin(), values.end());
 }
 
 }  // namespace kinetrope

@@ -120,15 +120,16 @@ void write_offsets(double* rows, std::size_t count, const Answer& answer) {
     }
 }
 
+// A motion every pip of the timeline can be answered by: a built-in
+// motion's sampler, or else a library's own pattern. A name neither knows
+// fails as the single call does.
 void write_builtin(const std::string& name, double* rows, std::size_t count) {
-    if (const MotionSampler sample = find_motion(name)) {
-        const py::gil_scoped_release unlocked;
-        write_offsets(rows, count, sample);
-        return;
+    const MotionSampler sample = find_motion(name);
+    if (sample == nullptr) {
+        throw UnknownMotion(name);
     }
-    (void)kinetrope::sample(name, 0);  // the dispatcher's own error for an unknown name
     const py::gil_scoped_release unlocked;
-    write_offsets(rows, count, [&name](int pip) { return kinetrope::sample(name, pip); });
+    write_offsets(rows, count, sample);
 }
 
 void write_pattern(const SampledPattern& pattern, double* rows, std::size_t count) {
@@ -138,16 +139,14 @@ void write_pattern(const SampledPattern& pattern, double* rows, std::size_t coun
 
 // A library never keeps a pattern under a built-in name (it refuses one that
 // differs from the built-in and leaves out an exact copy), so a built-in
-// name answers as the built-in motion does, without the library's scan.
+// name answers as the built-in motion does, and any other name as the
+// library's own pattern, each found once for the whole timeline.
 void write_library(const PatternLibrary& library, const std::string& name, double* rows, std::size_t count) {
-    if (const MotionSampler sample = find_motion(name)) {
-        const py::gil_scoped_release unlocked;
-        write_offsets(rows, count, sample);
+    if (const SampledPattern* own = library.own_pattern(name)) {
+        write_pattern(*own, rows, count);
         return;
     }
-    (void)library.sample(name, 0);  // the library's own error for an unknown name
-    const py::gil_scoped_release unlocked;
-    write_offsets(rows, count, [&](int pip) { return library.sample(name, pip); });
+    write_builtin(name, rows, count);
 }
 
 bool covers(const SampledRecording& recording, int pip) noexcept {
@@ -166,7 +165,7 @@ void write_recording(const SampledRecording& recording, double* rows, std::size_
     const py::gil_scoped_release unlocked;
     for (std::size_t i = 0; i < count; ++i) {
         double* row = rows + i * width;
-        const std::vector<double> values = recording.sample(static_cast<int>(row[0]));
+        const std::span<const double> values = recording.row(static_cast<int>(row[0]));
         std::copy(values.begin(), values.end(), row);
     }
 }

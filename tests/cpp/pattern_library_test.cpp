@@ -233,6 +233,13 @@ TEST(LibrarySample, OwnPatternsThenBuiltins) {
         EXPECT_TRUE(same_bits(library.sample("bounce", pip), kinetrope::bounce(pip))) << pip;
     }
     EXPECT_EQ(library.sample("wave_bb", 9).x, 1.0 / 8.0);
+    // Only the library's own patterns are its own: not a left-out copy of a
+    // built-in, nor a built-in.
+    ASSERT_NE(library.own_pattern("wave_bb"), nullptr);
+    EXPECT_EQ(library.own_pattern("wave_bb")->info().name, "wave_bb");
+    for (const std::string_view name : {"helix", "bounce", "wave_b", "no_such"}) {
+        EXPECT_EQ(library.own_pattern(name), nullptr) << name;
+    }
 }
 
 TEST(LibrarySample, UnknownNameFailsLikeDispatcher) {

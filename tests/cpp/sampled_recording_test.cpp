@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -166,10 +167,14 @@ TEST_P(RecordingReadBack, ReturnsStoredDoublesInAxisOrder) {
     EXPECT_EQ(rec.start_pip(), -5);
     for (int r = 0; r < 3; ++r) {
         EXPECT_EQ(rec.sample(-5 + r), in.rows[static_cast<std::size_t>(r)]) << "row " << r;
+        const std::span<const double> view = rec.row(-5 + r);
+        EXPECT_EQ(std::vector<double>(view.begin(), view.end()), in.rows[static_cast<std::size_t>(r)]) << "row " << r;
     }
     EXPECT_TRUE(std::signbit(rec.sample(-4)[1]));
-    EXPECT_THROW(rec.sample(-6), std::out_of_range);
-    EXPECT_THROW(rec.sample(-2), std::out_of_range);
+    for (const int outside : {-6, -2}) {
+        EXPECT_THROW(rec.sample(outside), std::out_of_range);
+        EXPECT_THROW(rec.row(outside), std::out_of_range);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothForms, RecordingReadBack, ::testing::Values(RowForm::nested, RowForm::flat));

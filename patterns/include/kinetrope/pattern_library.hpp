@@ -38,6 +38,10 @@ public:
     // which throws std::invalid_argument "Unknown kinetrope: <name>".
     Offset3 sample(std::string_view name, int pip) const;
 
+    // The library's own pattern named exactly `name`, or nullptr (a name
+    // that only a built-in motion has included).
+    const SampledPattern* own_pattern(std::string_view name) const noexcept;
+
     // The built-in catalogue followed by one row per kept pattern, in input
     // order. Rows of pack patterns hold views of this library's strings.
     std::vector<RudimentInfo> catalogue() const;

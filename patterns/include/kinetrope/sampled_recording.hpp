@@ -66,6 +66,10 @@ public:
     // std::out_of_range outside start_pip .. start_pip + sample_count - 1.
     std::vector<double> sample(int pip) const;
 
+    // The same row as a view of the recording's own values, for callers
+    // that read many rows without allocating.
+    std::span<const double> row(int pip) const;
+
 private:
     SampledRecording(std::string name, std::vector<std::string> dimensions, double bpm,
                      double beat_zero_seconds, int start_pip);
