@@ -29,13 +29,18 @@ if [ "${KINETROPE_SKIP_SANITIZERS:-0}" != 1 ]; then
     # checked: the interpreter keeps much of what it allocates until it exits.
     # Output is captured at the Python level only, so that a report written
     # just before ASan ends the process reaches the log.
+    # The sanitized render extension joins the kinetrope_tools package from a
+    # folder of its own that comes first on the path.
+    mkdir -p build/sanitize/python/kinetrope_tools
+    cp build/sanitize/python/_render.*.so build/sanitize/python/kinetrope_tools/
     (
         export LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)"
         export PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0 PYTHONPATH="$root/build/sanitize/python"
-        .venv/bin/python -c 'import kinetrope, sys; sys.exit("/build/sanitize/" not in kinetrope.__file__)'
+        .venv/bin/python -c 'import kinetrope, kinetrope_tools._render as r, sys
+sys.exit(not all("/build/sanitize/" in m.__file__ for m in (kinetrope, r)))'
         .venv/bin/python -m pytest -q --capture=sys tests/python/test_module.py tests/python/test_name_argument.py \
             tests/python/test_pattern_library.py tests/python/test_sampled_pattern.py \
-            tests/python/test_sampled_recording.py
+            tests/python/test_sampled_recording.py tests/python/test_tools_render.py
     )
 fi
 

@@ -270,9 +270,12 @@ def test_the_loop_lets_other_threads_run():
 
 
 def probe_module() -> Path | None:
-    """The test-only module that registers the classes with the smart holder."""
+    """The test-only module that registers the classes with the smart holder:
+    the one built beside the kinetrope module in use (a sanitized build's
+    tests run against that build), else any the builds made."""
+    beside = sorted(Path(kinetrope.__file__).parent.glob("kinetrope_holder_probe*.so"))
     built = sorted((Path(__file__).resolve().parents[2] / "build").glob("*/python/kinetrope_holder_probe*.so"))
-    return built[0] if built else None
+    return (beside + built)[0] if beside + built else None
 
 
 SMART_HOLDER_SCRIPT = """
