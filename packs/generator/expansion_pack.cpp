@@ -18,14 +18,6 @@ PatternDef pattern(std::string name, int period, int dims, std::string descripti
 
 KeyLane lane(std::vector<Key> keys, Easing easing = &smootherstep) { return {std::move(keys), easing}; }
 
-double side(int index) noexcept { return index % 2 == 0 ? 1.0 : -1.0; }
-
-// A closed curve of the loop angle theta = 2 pi i / period.
-template <typename Curve>
-Rule of_angle(int period, Curve curve) {
-    return [period, curve](double i) { return curve(loop_angle(i, period)); };
-}
-
 std::vector<Bump> sweep_ratchets() {
     std::vector<Bump> bumps;
     for (int j = 0; j < 3; ++j) {

@@ -9,6 +9,8 @@ namespace kinetrope::packgen {
 
 double loop_angle(double pip, int period) noexcept { return 2.0 * pi * pip / period; }
 
+double side(int index) noexcept { return index % 2 == 0 ? 1.0 : -1.0; }
+
 Rule key_lanes(int period, std::optional<KeyLane> x, std::optional<KeyLane> y, std::optional<KeyLane> z) {
     const double p = period;
     return [p, x = std::move(x), y = std::move(y), z = std::move(z)](double pip) {

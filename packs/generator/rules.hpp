@@ -14,6 +14,15 @@ namespace kinetrope::packgen {
 // Phase angle 2 pi pip / period.
 double loop_angle(double pip, int period) noexcept;
 
+// A closed curve of the loop angle theta = 2 pi pip / period.
+template <typename Curve>
+Rule of_angle(int period, Curve curve) {
+    return [period, curve](double pip) { return curve(loop_angle(pip, period)); };
+}
+
+// +1 for even indices, -1 for odd: the alternating sides of a rhythm.
+double side(int index) noexcept;
+
 // Key lanes on the named axes; an absent lane keeps its axis at 0.
 Rule key_lanes(int period, std::optional<KeyLane> x, std::optional<KeyLane> y = std::nullopt,
                std::optional<KeyLane> z = std::nullopt);

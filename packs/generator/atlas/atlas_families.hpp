@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "member_names.hpp"
 #include "pattern.hpp"
 #include "rules.hpp"
 
@@ -37,20 +38,5 @@ PatternDef as_stated(std::string name, std::string description, int period, int 
 // A shape whose raw curve is scaled so that its largest coordinate over the
 // table's own pips is exactly 0.82.
 PatternDef peak_82(std::string name, std::string description, int period, int dims, Rule raw);
-
-// A closed curve of the loop angle theta = 2 pi pip / period.
-template <typename Curve>
-Rule of_angle(int period, Curve curve) {
-    return [period, curve](double pip) { return curve(loop_angle(pip, period)); };
-}
-
-// The numbers of a member name joined by `separator`: {1, 3} -> "1_3".
-std::string joined(const std::vector<int>& numbers, const std::string& separator = "_");
-
-// A member number as two digits: 7 -> "07".
-std::string two_digits(int number);
-
-// +1 for even indices, -1 for odd: the alternating sides of a rhythm.
-double side(int index) noexcept;
 
 }  // namespace kinetrope::packgen::atlas

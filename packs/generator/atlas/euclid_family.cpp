@@ -37,7 +37,7 @@ Family euclid_family() {
     Family family;
     for (const Spread s : spreads) {
         const int period = eighth * s.steps;
-        family.push_back(as_stated("euclid_" + joined({s.onsets, s.steps}),
+        family.push_back(as_stated(numbered("euclid", {s.onsets, s.steps}),
                                    "Evenly distributed accents with alternating sides; first onset is the phrase accent.",
                                    period, 2, gestures(period, euclid_bumps(s))));
     }

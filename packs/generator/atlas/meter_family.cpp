@@ -46,7 +46,7 @@ Family meter_family() {
     Family family;
     for (const std::vector<int>& groups : groupings) {
         const int period = eighth * total(groups);
-        family.push_back(as_stated("meter_" + joined(groups),
+        family.push_back(as_stated(numbered("meter", groups),
                                    "Group starts lean alternately left and right; quieter subdivisions mark the "
                                    "eighth-note grid.",
                                    period, 3, gestures(period, meter_bumps(groups))));

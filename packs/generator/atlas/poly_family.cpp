@@ -42,7 +42,7 @@ std::vector<Bump> poly_bumps(Trains t) {
 Family poly_family() {
     Family family;
     for (const Trains t : train_pairs) {
-        family.push_back(as_stated("poly_" + joined({t.left, t.right}),
+        family.push_back(as_stated(numbered("poly", {t.left, t.right}),
                                    "Two independent pulse trains share an eight-beat boundary. Each right-lane gesture "
                                    "includes depth.",
                                    period, 3, gestures(period, poly_bumps(t))));

@@ -49,12 +49,12 @@ Offset3 three_lanes(Lanes l, double theta) {
 Family space_family() {
     Family family;
     for (const Winding w : windings) {
-        family.push_back(as_stated("space_torus_" + joined({w.around, w.through}),
+        family.push_back(as_stated(numbered("space_torus", {w.around, w.through}),
                                    "A genuine XYZ closed torus-knot trajectory. The demo uses an oblique projection.",
                                    1024, 3, of_angle(1024, [w](double theta) { return torus_knot(w, theta); })));
     }
     for (const Lanes l : lane_cycles) {
-        family.push_back(as_stated("space_weave_" + joined({l.a, l.b, l.c}),
+        family.push_back(as_stated(numbered("space_weave", {l.a, l.b, l.c}),
                                    "Three coprime-frequency coordinate lanes with distinct phase offsets.", 1024, 3,
                                    of_angle(1024, [l](double theta) { return three_lanes(l, theta); })));
     }

@@ -41,7 +41,7 @@ using Trace = Offset3 (*)(Rolling, double);
 
 PatternDef spiro(const std::string& way, Trace trace, Rolling c) {
     const Rule raw = [trace, c](double pip) { return trace(c, 2.0 * pi * c.rolling_radius * pip / 1024.0); };
-    return peak_82("spiro_" + way + "_" + joined({c.fixed_radius, c.rolling_radius}),
+    return peak_82(numbered("spiro_" + way, {c.fixed_radius, c.rolling_radius}),
                    "A closed " + way + "-rolling circle trace, with pen radius smaller than the rolling radius.", 1024,
                    2, raw);
 }

@@ -75,7 +75,7 @@ std::vector<Bump> score_bumps(const ScoreStyle& style, Swing s) {
 
 PatternDef swing(const ScoreStyle& style, Swing s) {
     const std::string fraction = std::to_string(s.p) + "/" + std::to_string(s.q);
-    return as_stated("swing_" + std::string(style.word) + "_" + joined({s.p, s.q}),
+    return as_stated(numbered("swing_" + std::string(style.word), {s.p, s.q}),
                      "Eight-beat " + std::string(style.word) + " score with offbeats at " + fraction +
                          " of each beat; peaks follow the score.",
                      period, style.dims, gestures(period, score_bumps(style, s)));

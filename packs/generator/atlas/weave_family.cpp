@@ -28,7 +28,7 @@ Offset3 weave(Cycles c, double theta) {
 Family weave_family() {
     Family family;
     for (const Cycles c : weaves) {
-        family.push_back(peak_82("weave_" + joined({c.horizontal, c.vertical}),
+        family.push_back(peak_82(numbered("weave", {c.horizontal, c.vertical}),
                                  std::to_string(c.horizontal) + " horizontal and " + std::to_string(c.vertical) +
                                      " vertical cycles; a phase-offset, closed 16-beat traversal.",
                                  1024, 2, of_angle(1024, [c](double theta) { return weave(c, theta); })));

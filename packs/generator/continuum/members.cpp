@@ -115,22 +115,4 @@ double level_between(double first, double last, int index, int count) noexcept {
     return first + (last - first) * index / (count - 1);
 }
 
-double side(int index) noexcept { return index % 2 == 0 ? 1.0 : -1.0; }
-
-std::string numbered(std::string stem, std::span<const int> numbers) {
-    for (const int n : numbers) {
-        stem += '_';
-        stem += std::to_string(n);
-    }
-    return stem;
-}
-
-std::string two_digits(int number) {
-    std::string digits = std::to_string(number);
-    if (digits.size() < 2) {
-        digits.insert(digits.begin(), '0');
-    }
-    return digits;
-}
-
 }  // namespace kinetrope::packgen::continuum

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "member_names.hpp"
 #include "pattern.hpp"
+#include "rules.hpp"
 #include "shapes.hpp"
 
 namespace kinetrope::packgen::continuum {
@@ -31,20 +33,5 @@ void fit_half_widths(std::vector<Bump>& bumps, double period, double fraction, d
 
 // Level of member `index` of `count`, spread evenly from `first` to `last`.
 double level_between(double first, double last, int index, int count) noexcept;
-
-// +1 for even indices, -1 for odd: alternating sides.
-double side(int index) noexcept;
-
-// The stem followed by each number after an underscore: "tour_5_2".
-std::string numbered(std::string stem, std::span<const int> numbers);
-
-// "01" .. "16".
-std::string two_digits(int number);
-
-// A closed curve of the loop angle theta = 2 pi pip / period.
-template <typename Curve>
-Rule of_angle(int period, Curve curve) {
-    return [period, curve](double pip) { return curve(2.0 * pi * pip / period); };
-}
 
 }  // namespace kinetrope::packgen::continuum
