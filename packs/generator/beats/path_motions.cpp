@@ -22,6 +22,11 @@ Offset3& at(Curve& curve, int pip) { return curve[static_cast<std::size_t>(pip)]
 
 double sign_of(double v) noexcept { return v < 0.0 ? -1.0 : 1.0; }
 
+// How strongly the instruments weighted by `weights` sound at each pip.
+std::vector<double> pulse_envelope(const Groove& groove, const Weights& weights) {
+    return envelope(weighted_pulses(groove, weights), groove.period);
+}
+
 }  // namespace
 
 // A circuit of one turn a bar around the origin: the phase hurries just
@@ -33,7 +38,7 @@ Curve orbit(const Groove& groove) {
     constexpr Weights swell{1.0, 0.5, 0.5, 0.15, 0.8, 0.4};
     const std::vector<Pulse> hurry = weighted_pulses(groove, speed);
     const std::vector<double> phase = warped_phase(hurry, groove.period, bars_of(groove), 1.2, attack_pips);
-    const std::vector<double> radius = envelope(weighted_pulses(groove, swell), groove.period);
+    const std::vector<double> radius = pulse_envelope(groove, swell);
     Voices depth;
     depth[Instrument::snare] = Voice{{0.0, 0.0, -0.14}};
     depth[Instrument::clap] = Voice{{0.0, 0.0, -0.12}};
@@ -109,7 +114,7 @@ Curve pendulum(const Groove& groove) {
     const std::vector<Pulse> hits = weighted_pulses(groove, drums);
     const std::vector<double> phase = warped_phase(hits, groove.period, groove.period / 128, 1.0, 3.0);
     constexpr Weights weight{1.0, 0.8, 0.8, 0.0, 0.3, 0.5};
-    const std::vector<double> width = envelope(weighted_pulses(groove, weight), groove.period);
+    const std::vector<double> width = pulse_envelope(groove, weight);
     Voices lean;
     lean[Instrument::kick] = Voice{{0.0, 0.0, -0.08}};
     lean[Instrument::hat] = Voice{{0.0, 0.0, 0.06}};
@@ -130,9 +135,9 @@ Curve figure8(const Groove& groove) {
     const std::vector<double> phase =
         warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 0.8, 4.0);
     constexpr Weights kicks{1.0, 0.0, 0.0, 0.0, 0.0, 0.3};
-    const std::vector<double> swell = envelope(weighted_pulses(groove, kicks), groove.period);
+    const std::vector<double> swell = pulse_envelope(groove, kicks);
     constexpr Weights snares{0.0, 1.0, 0.8, 0.0, 0.0, 0.0};
-    const std::vector<double> lift = envelope(weighted_pulses(groove, snares), groove.period);
+    const std::vector<double> lift = pulse_envelope(groove, snares);
     Curve curve(static_cast<std::size_t>(groove.period));
     for (int i = 0; i < groove.period; ++i) {
         const double phi = at(phase, i);
@@ -168,9 +173,9 @@ Curve corkscrew(const Groove& groove) {
     const std::vector<double> phase =
         warped_phase(weighted_pulses(groove, turn), groove.period, 2 * bars_of(groove), 0.8, 3.0);
     constexpr Weights widen{0.3, 0.4, 0.4, 0.3, 1.0, 0.2};
-    const std::vector<double> radius = envelope(weighted_pulses(groove, widen), groove.period);
+    const std::vector<double> radius = pulse_envelope(groove, widen);
     constexpr Weights low{1.0, 0.0, 0.0, 0.0, 0.0, 1.0};
-    const std::vector<double> deep = envelope(weighted_pulses(groove, low), groove.period);
+    const std::vector<double> deep = pulse_envelope(groove, low);
     Curve curve(static_cast<std::size_t>(groove.period));
     for (int i = 0; i < groove.period; ++i) {
         const double r = 0.42 + 0.16 * at(radius, i);
