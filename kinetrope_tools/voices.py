@@ -289,13 +289,19 @@ def interpolation_table(values: FloatArray, options: VoiceOptions) -> FloatArray
 def fits(table: FloatArray, base: Point | None) -> bool:
     """Whether every point the table can give, plus the base, stays a finite float.
 
-    For t in [0, 1] each step of Horner's rule is bounded by the sum of the
-    coefficients' magnitudes; twice that bound leaves room for rounding."""
+    A linear piece lies between the values at its two ends (rounding is
+    monotone), so finite coefficients and ends suffice. A cubic piece can
+    overshoot: for t in [0, 1] each step of Horner's rule is bounded by the
+    sum of the coefficients' magnitudes, and a margin far above a few
+    roundings covers the order in which that sum is taken."""
     with np.errstate(over="ignore", invalid="ignore"):
-        bound = np.abs(table).sum(axis=1)
+        if not np.isfinite(table).all():
+            return False
+        linear = table.shape[1] == 2
+        reach = np.abs(table[:, 0]) if linear else np.abs(table).sum(axis=1) * (1.0 + 2.0**-20)
         if base is not None:
-            bound += np.abs(np.array(base))[:, None]
-        return bool(np.isfinite(bound * 2.0).all())
+            reach = reach + np.abs(np.array(base))[:, None]
+        return bool(np.isfinite(reach).all())
 
 
 def checked_table(values: FloatArray, options: VoiceOptions) -> FloatArray:
@@ -517,6 +523,11 @@ def interpolated(coefficients: FloatArray, index: IntArray, t: FloatArray,
 def amplitude(reading: Reading, d: FloatArray, pips: Any, stop: FloatArray | float | None) -> FloatArray:
     """The fades' amplitude: rising over fade_in pips from start, falling over
     fade_out pips to stop (a cut when fade_out is 0), 1 between."""
+    with np.errstate(over="ignore"):  # a ramp's slope may overflow: min(inf, 1) is 1, as in Python
+        return ramps(reading, d, pips, stop)
+
+
+def ramps(reading: Reading, d: FloatArray, pips: Any, stop: FloatArray | float | None) -> FloatArray:
     amp = np.ones(d.shape)
     if reading.fade_in:
         amp = np.where(d > 0.0, np.minimum(d / reading.fade_in, 1.0), 0.0)
@@ -536,7 +547,9 @@ def finish(reading: Reading, out: FloatArray, d: FloatArray | None, pips: Any,
     if reading.enveloped:
         if d is None:
             d = np.subtract(pips, start, dtype=np.float64)
-        out *= amplitude(reading, d, pips, stop)[:, None]
+        amp = amplitude(reading, d, pips, stop)
+        out *= amp[:, None]
+        out[amp == 0.0] = 0.0  # a silent voice rests exactly at its base, signed zeros and all
     if reading.base is not None:
         for axis, value in enumerate(reading.base):
             if value:
@@ -623,7 +636,7 @@ def finish_point(reading: Reading, point: Point, d: float, pip: int | float) -> 
     x, y, z = point
     if reading.enveloped:
         amp = amplitude_at(reading, d, pip)
-        x, y, z = x * amp, y * amp, z * amp
+        x, y, z = (x * amp, y * amp, z * amp) if amp else (0.0, 0.0, 0.0)
     if reading.base is not None:
         bx, by, bz = reading.base
         x, y, z = (x + bx if bx else x), (y + by if by else y), (z + bz if bz else z)

@@ -17,14 +17,12 @@ members' starts, steps and shifts.
 from __future__ import annotations
 
 from collections.abc import Iterator, Sequence
-from typing import Any, cast
+from typing import Any
 
 import numpy as np
 
+from kinetrope_tools._loop import FloatArray, Name
 from kinetrope_tools.voices import (
-    FloatArray,
-    IntArray,
-    Name,
     Pip,
     Reading,
     Source,
@@ -73,7 +71,7 @@ def chase_steps(count: int, *, order: Sequence[int] | None = None, wings: int = 
     """Each fixture's step in the chase, and the number of steps."""
     wings, blocks = positive_int("wings", wings), positive_int("blocks", blocks)
     if wings > count:
-        raise ValueError(f"wings must be at most the group's {count} fixtures, not {wings}")
+        raise ValueError(f"wings must be at most the number of fixtures ({count}), not {wings}")
     if direction not in DIRECTIONS:
         raise ValueError(f"direction must be 'forward' or 'backward', not {direction!r}")
     steps, width = wing_steps(checked_order(order, count), count, wings, bool(mirror))
@@ -183,7 +181,7 @@ class Group:
         index = whole_indices(self._reading.period, pip, self._whole_start[members], self._whole_step[members],
                               self._whole_shift[members])
         part = np.empty((len(index), 3), dtype=np.float64)
-        fill_points(self._reading, cast(IntArray, index), None, part)
+        fill_points(self._reading, index, None, part)
         out[members] = part
 
     def __repr__(self) -> str:
