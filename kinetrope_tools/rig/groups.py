@@ -32,6 +32,7 @@ from kinetrope_tools.voices import (
     finite_number,
     loop_position,
     scalar_pip,
+    since_start,
     split_position,
     whole_indices,
 )
@@ -132,7 +133,7 @@ class Group:
     def _gather(self, readings: list[Reading]) -> None:
         """The members' numbers as arrays; everything else they share."""
         first = readings[0]
-        assert all(reading.table is first.table for reading in readings)
+        assert all(reading.placed is first.placed for reading in readings)
         self._reading = first
 
         def column(field: str) -> FloatArray:
@@ -165,7 +166,7 @@ class Group:
             fill_points(reading, index, None, out)
             finish(reading, out, None, pip, self._start, self._stop)
             return out
-        d = np.subtract(pip, self._start, dtype=np.float64)
+        d = since_start(pip, self._start)
         u, huge = loop_position(reading, d, self._step, self._shift, self._once_low, self._once_high)
         index, t = split_position(reading, u, huge)
         fill_points(reading, index, t, out)

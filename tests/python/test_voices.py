@@ -298,7 +298,11 @@ def answers_at(voice, pips):
        pips=st.lists(st.sampled_from(TINY_AND_HUGE) | st.floats(allow_nan=False, allow_infinity=False)
                      | st.floats(-1e4, 1e4), min_size=1, max_size=8))
 def test_at_and_render_agree_on_mixed_blocks_at_extreme_options(name, options, interpolation, pips):
-    voice = Voice(name, **{"interpolation": interpolation, **options})
+    try:
+        voice = Voice(name, **{"interpolation": interpolation, **options})
+    except ValueError as error:  # a cubic square of size 5e307 overshoots the floats: refused when made
+        assert str(error).startswith("size ")
+        return
     points = answers_at(voice, pips)
     if None in points:  # the block holds a pip that cannot be placed: render refuses it too
         with pytest.raises(ValueError, match="too large"):
