@@ -521,7 +521,8 @@ def whole_indices(period: int, pips: IntArray | int, start: IntArray | int, step
 def since_start(pips: Any, start: FloatArray | float) -> FloatArray:
     """d = pip - start; an overflow is reported by loop_position, as an error."""
     with np.errstate(over="ignore"):
-        return np.subtract(pips, start, dtype=np.float64)
+        d: FloatArray = np.subtract(pips, start, dtype=np.float64)
+    return d
 
 
 def loop_position(reading: Reading, d: FloatArray, step: FloatArray | float, shift: FloatArray | float,
