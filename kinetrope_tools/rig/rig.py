@@ -34,6 +34,7 @@ class FixtureGroup:
         self.mapping = mapping
         self.fixtures = fixtures
         # Set by the rig: flat buffer indices of each driven channel, per fixture.
+        self._moving = np.zeros((0, 0), dtype=np.intp)  # (fixtures, bytes) buffer indices
         self._targets: dict[Driven, tuple[npt.NDArray[np.intp], npt.NDArray[np.intp] | None]] = {}
 
     @property
@@ -110,6 +111,7 @@ class Rig:
                                for patched in group.fixtures], dtype=np.intp)
             defaults = np.frombuffer(bytes(channel.value for channel in group.fixture.layout), dtype=np.uint8)
             base[(starts[:, None] + np.arange(group.fixture.channels)).ravel()] = np.tile(defaults, len(starts))
+            group._moving = starts[:, None] + group.mapping.byte_offsets
             group._targets = {driven: (starts + driven.coarse, None if driven.fine is None else starts + driven.fine)
                               for driven in group.mapping.driven}
             group._write(base, [(driven, np.broadcast_to(values, starts.shape))
@@ -125,7 +127,8 @@ class Rig:
         """Every patched universe's 512 slots at `position` (pips)."""
         buffer = self._base.copy()
         for group in self._groups.values():
-            group._write(buffer, group.mapping.values(group.points(position)))
+            if group._moving.shape[1]:
+                buffer[group._moving] = group.mapping.dmx_bytes(group.points(position))
         return self._split(buffer)
 
     def home_frame(self) -> Frame:
