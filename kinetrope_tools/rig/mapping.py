@@ -26,7 +26,7 @@ from kinetrope_tools.rig.profiles import LEVEL_ROLES, Fixture
 
 AXES = {"x": 0, "y": 1, "z": 2}
 DEFAULT_SWING = 45.0
-Values: TypeAlias = npt.NDArray[np.uint16]
+Values: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.uint16]]
 LevelSource: TypeAlias = str | float | tuple[str, float, float] | None
 
 
@@ -94,7 +94,7 @@ def checked_axis(option: str, value: object) -> int | None:
         return None
     if value not in AXES:
         raise ValueError(f"{option} must be 'x', 'y', 'z' or None, not {value!r}")
-    return AXES[value]  # type: ignore[index]
+    return AXES[str(value)]
 
 
 def finite(option: str, value: object) -> float:

@@ -4,7 +4,7 @@ refused, naming both fixtures and the slots."""
 
 from __future__ import annotations
 
-from typing import NamedTuple
+from dataclasses import dataclass
 
 import numpy as np
 
@@ -14,7 +14,8 @@ SLOTS = 512
 LAST_UNIVERSE = 63999
 
 
-class PatchedFixture(NamedTuple):
+@dataclass(frozen=True, slots=True)
+class PatchedFixture:
     """One fixture in the patch."""
 
     name: str

@@ -17,6 +17,7 @@ from kinetrope_tools.rig.groups import Group
 from kinetrope_tools.rig.mapping import Driven, LevelSource, Mapping, Values, split
 from kinetrope_tools.rig.patch import SLOTS, Patch, PatchedFixture, checked_address, checked_universe, placements
 from kinetrope_tools.rig.profiles import Fixture
+from kinetrope_tools.voices import Voice
 
 
 Frame = dict[int, bytes]
@@ -26,7 +27,7 @@ class FixtureGroup:
     """Fixtures of one profile sharing a motion: the group's voices and points,
     its mapping and its patched fixtures."""
 
-    def __init__(self, name: str, fixture: Fixture, group: Any, mapping: Mapping,
+    def __init__(self, name: str, fixture: Fixture, group: Group, mapping: Mapping,
                  fixtures: list[PatchedFixture]) -> None:
         self.name = name
         self.fixture = fixture
@@ -38,7 +39,7 @@ class FixtureGroup:
         self._targets: dict[Driven, tuple[npt.NDArray[np.intp], npt.NDArray[np.intp] | None]] = {}
 
     @property
-    def voices(self) -> list[Any]:
+    def voices(self) -> list[Voice]:
         return self.group.voices
 
     def __len__(self) -> int:

@@ -278,3 +278,12 @@ def test_olad_receives_every_frame_byte_for_byte(protocol):
         assert len(frames) == FRAMES, f"universe {universe}: {len(frames)} of {FRAMES} frames arrived"
         wrong = [number for number, frame in enumerate(expected) if frames[number] != frame[universe]]
         assert wrong == [], f"universe {universe}: frames {wrong[:10]} differ"
+
+
+def test_without_the_extra_only_sacn_asks_for_it():
+    script = ("import sys\nsys.modules['sacn'] = None\nfrom kinetrope_tools.rig import ArtNetSender, SacnSender\n"
+              "ArtNetSender().close()\ntry:\n    SacnSender()\nexcept ImportError as error:\n    print(error)\n")
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60,
+                            cwd=Path(__file__).resolve().parents[2])
+    assert result.returncode == 0, result.stderr
+    assert "pip install 'kinetrope[rig]'" in result.stdout
