@@ -17,14 +17,12 @@ members' starts, steps and shifts.
 from __future__ import annotations
 
 from collections.abc import Iterator, Sequence
-from typing import Any, cast
+from typing import Any
 
 import numpy as np
 
+from kinetrope_tools._loop import FloatArray, Name
 from kinetrope_tools.voices import (
-    FloatArray,
-    IntArray,
-    Name,
     Pip,
     Reading,
     Source,
@@ -34,6 +32,7 @@ from kinetrope_tools.voices import (
     finite_number,
     loop_position,
     scalar_pip,
+    since_start,
     split_position,
     whole_indices,
 )
@@ -73,7 +72,7 @@ def chase_steps(count: int, *, order: Sequence[int] | None = None, wings: int = 
     """Each fixture's step in the chase, and the number of steps."""
     wings, blocks = positive_int("wings", wings), positive_int("blocks", blocks)
     if wings > count:
-        raise ValueError(f"wings must be at most the group's {count} fixtures, not {wings}")
+        raise ValueError(f"wings must be at most the number of fixtures ({count}), not {wings}")
     if direction not in DIRECTIONS:
         raise ValueError(f"direction must be 'forward' or 'backward', not {direction!r}")
     steps, width = wing_steps(checked_order(order, count), count, wings, bool(mirror))
@@ -134,7 +133,7 @@ class Group:
     def _gather(self, readings: list[Reading]) -> None:
         """The members' numbers as arrays; everything else they share."""
         first = readings[0]
-        assert all(reading.table is first.table for reading in readings)
+        assert all(reading.placed is first.placed for reading in readings)
         self._reading = first
 
         def column(field: str) -> FloatArray:
@@ -167,7 +166,7 @@ class Group:
             fill_points(reading, index, None, out)
             finish(reading, out, None, pip, self._start, self._stop)
             return out
-        d = np.subtract(pip, self._start, dtype=np.float64)
+        d = since_start(pip, self._start)
         u, huge = loop_position(reading, d, self._step, self._shift, self._once_low, self._once_high)
         index, t = split_position(reading, u, huge)
         fill_points(reading, index, t, out)
@@ -183,7 +182,7 @@ class Group:
         index = whole_indices(self._reading.period, pip, self._whole_start[members], self._whole_step[members],
                               self._whole_shift[members])
         part = np.empty((len(index), 3), dtype=np.float64)
-        fill_points(self._reading, cast(IntArray, index), None, part)
+        fill_points(self._reading, index, None, part)
         out[members] = part
 
     def __repr__(self) -> str:
