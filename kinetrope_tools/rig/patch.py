@@ -4,11 +4,12 @@ refused, naming both fixtures and the slots."""
 
 from __future__ import annotations
 
+from collections.abc import Mapping
 from dataclasses import dataclass
 
 import numpy as np
 
-from kinetrope_tools.rig.profiles import Fixture
+from kinetrope_tools.rig.profiles import Fixture, FixtureState
 
 SLOTS = 512
 LAST_UNIVERSE = 63999
@@ -29,6 +30,14 @@ class PatchedFixture:
     def last(self) -> int:
         """The last address the fixture takes."""
         return self.address + self.fixture.channels - 1
+
+    def slots(self, frame: Mapping[int, bytes]) -> bytes:
+        """This fixture's own slots in a frame."""
+        return bytes(frame[self.universe][self.address - 1:self.last])
+
+    def state(self, frame: Mapping[int, bytes]) -> FixtureState:
+        """What a frame asks of this fixture (pan and tilt in degrees, levels)."""
+        return self.fixture.decode(self.slots(frame))
 
     def describe(self) -> str:
         return f"{self.name} (universe {self.universe}, slots {self.address}-{self.last})"

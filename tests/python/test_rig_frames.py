@@ -129,7 +129,7 @@ def test_frames_equal_fixture_by_fixture_mapping(rig, position):
 def test_home_frame_holds_home_and_defaults(rig):
     home = rig.home_frame()
     for patched in rig.patch:
-        state = patched.fixture.decode(home[patched.universe][patched.address - 1:patched.last])
+        state = patched.state(home)
         if patched.group == "heads":
             assert (round(state.pan, 2), round(state.tilt, 2)) == (270.0, 135.0)
             assert home[patched.universe][patched.address + 4:patched.last] == bytes([255, 7])
