@@ -59,6 +59,13 @@ def placements(name: str, fixture: Fixture, count: int, universe: int, address: 
                wrap: bool) -> list[PatchedFixture]:
     """`count` fixtures side by side from `address`; with `wrap`, one that does
     not fit in the universe starts the next universe at address 1."""
+    per_universe = SLOTS // fixture.channels
+    first = (SLOTS - address + 1) // fixture.channels
+    if wrap and count > first and universe + -(-(count - first) // per_universe) > LAST_UNIVERSE:
+        raise ValueError(f"{count} fixtures of {fixture.channels} channels from universe {universe} "
+                         f"address {address} run past universe {LAST_UNIVERSE}")
+    if not wrap:
+        count = min(count, first + 1)  # the first that does not fit is enough for the patch to refuse
     out = []
     for index in range(count):
         if wrap and address + fixture.channels - 1 > SLOTS and fixture.channels <= SLOTS:
@@ -78,6 +85,15 @@ class Patch:
 
     def add(self, fixtures: list[PatchedFixture]) -> None:
         """Place `fixtures`, all or none."""
+        self.commit(*self.checked(fixtures))
+
+    def commit(self, placed: list[PatchedFixture], owners: dict[int, np.ndarray]) -> None:
+        """Take on a patch that `checked` made."""
+        self.fixtures, self._owners = placed, owners
+
+    def checked(self, fixtures: list[PatchedFixture]) -> tuple[list[PatchedFixture], dict[int, np.ndarray]]:
+        """The patch with `fixtures` added, without changing this one; a
+        ValueError naming both fixtures and the slots when they do not fit."""
         owners = {universe: slots.copy() for universe, slots in self._owners.items()}
         placed = list(self.fixtures)
         for patched in fixtures:
@@ -93,7 +109,7 @@ class Patch:
                                  f"share slots {low}-{high} of universe {patched.universe}")
             placed.append(patched)
             taken[:] = len(placed)
-        self.fixtures, self._owners = placed, owners
+        return placed, owners
 
     @property
     def universes(self) -> list[int]:

@@ -96,8 +96,9 @@ class Rig:
                           invert_pan=invert_pan, invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits,
                           tilt_limits=tilt_limits, dimmer=dimmer, red=red, green=green, blue=blue, white=white)
         fixtures = placements(name, fixture, count, universe, address, wrap)
+        patch = self._patch.checked(fixtures)  # before the group's voices are made
         group = Group(motion, count, **options)
-        self._patch.add(fixtures)
+        self._patch.commit(*patch)
         added = FixtureGroup(name, fixture, group, mapping, fixtures)
         self._groups[name] = added
         self._lay_out()

@@ -151,11 +151,15 @@ def test_patch_wraps_into_the_next_universe_and_lists_every_fixture(rig):
     (4, 0, 1, "address must be an int in 1..512"),
     (-1, 1, 1, "universe must be an int"),
     (4, 1, 0, "count must be a positive int"),
+    (4, 1, 10**12, r"more\[73\] needs slots 512-518 of universe 4"),  # refused before any allocation
+    (63990, 1, 10**6, "run past universe 63999"),
+    (4, 1, 2, "wings must be at most"),  # the group's own options, after the patch was checked
 ])
 def test_patch_conflicts_name_both_fixtures_and_the_slots(rig, universe, address, count, message):
     before = rig.patch
     with pytest.raises(ValueError, match=message):
-        rig.group("more", HEAD, count, universe=universe, address=address, motion="circle")
+        rig.group("more", HEAD, count, universe=universe, address=address, motion="circle",
+                  wrap=universe == 63990, wings=3)
     assert rig.patch == before and "more" not in rig.groups and rig.universes == [1, 2, 3]
 
 
