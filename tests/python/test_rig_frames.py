@@ -1,6 +1,8 @@
 """Mapping points to DMX, the patch, and whole rig frames."""
 
 import numpy as np
+from hypothesis import given, settings
+from hypothesis import strategies as st
 import pytest
 
 from kinetrope_tools import describe
@@ -171,3 +173,21 @@ def test_group_names_are_unique(rig):
 def test_decode_needs_the_fixtures_own_slot_count():
     with pytest.raises(ValueError, match="takes 7 slots, not 3"):
         HEAD.decode(b"\0\0\0")
+
+
+unit = st.floats(-1.0, 1.0)
+
+
+@settings(max_examples=200, deadline=None)
+@given(points=st.lists(st.tuples(unit, unit, unit), min_size=1, max_size=20),
+       swing=st.floats(0.0, 400.0), invert=st.booleans(), limits=st.tuples(st.floats(0, 540), st.floats(0, 540)))
+def test_pan_decodes_to_the_clamped_swing_and_each_point_maps_alone_as_in_a_batch(points, swing, invert, limits):
+    low, high = sorted(limits)
+    mapping = Mapping(HEAD, pan_swing=swing, invert_pan=invert, pan_limits=(low, high))
+    batch = np.array(points)
+    together = mapping.dmx_bytes(batch)
+    for row, point in enumerate(batch):
+        assert np.array_equal(mapping.dmx_bytes(point[None, :]), together[row:row + 1])
+        slots = fixture_slots(HEAD, [(driven, values[row:row + 1]) for driven, values in mapping.values(batch)])
+        expected = min(max(270.0 + (-swing if invert else swing) * point[0], low), high)
+        assert abs(HEAD.decode(slots).pan - expected) <= 540.0 / 65535 * 0.5 + 1e-9
