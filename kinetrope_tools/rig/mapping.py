@@ -153,7 +153,17 @@ def checked_level(role: str, source: LevelSource, motion: Any, name: Any) -> Lev
 
 
 class Mapping:
-    """How one profile's fixtures turn points into DMX values."""
+    """How one profile's fixtures turn points into DMX values.
+
+    `pan` and `tilt` name the axes ("x", "y", "z", or None to hold home) that
+    move them `pan_swing` and `tilt_swing` degrees either side of home;
+    `invert_*` turns a direction, `swap` exchanges the two axes (both on top of
+    the profile's own), `*_limits` (low, high) in degrees clamp them. A level
+    (`dimmer`, `red`, `green`, `blue`, `white`) is None (the profile's
+    default), a constant 0..1, an axis name (through the motion's own range
+    over one loop, `motion` and `motion_name` as for a voice) or (axis, low,
+    high) through that range; low above high runs it backwards.
+    """
 
     def __init__(self, fixture: Fixture, motion: Any = None, *, motion_name: Any = None, pan: str | None = "x",
                  tilt: str | None = "y", pan_swing: float = DEFAULT_SWING,

@@ -92,9 +92,10 @@ class Rig:
         if isinstance(count, bool) or not isinstance(count, int) or count < 1:
             raise ValueError(f"count must be a positive int, not {count!r}")
         universe, address = checked_universe(universe), checked_address(address)
-        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
-                          invert_pan=invert_pan, invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits,
-                          tilt_limits=tilt_limits, dimmer=dimmer, red=red, green=green, blue=blue, white=white)
+        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt,
+                          pan_swing=pan_swing, tilt_swing=tilt_swing, invert_pan=invert_pan,
+                          invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits, tilt_limits=tilt_limits,
+                          dimmer=dimmer, red=red, green=green, blue=blue, white=white)
         fixtures = placements(name, fixture, count, universe, address, wrap)
         patch = self._patch.checked(fixtures)  # before the group's voices are made
         group = Group(motion, count, **options)
