@@ -71,6 +71,11 @@ class Motion(Protocol):
 
 def finite_number(option: str, value: object) -> float:
     """`value` as a float, or an error that names the option."""
+    if type(value) is float or type(value) is int:  # the usual case, without the protocol checks below
+        number = float(value)
+        if not math.isfinite(number):
+            raise ValueError(f"{option} must be finite, not {number!r}")
+        return number
     if isinstance(value, (str, bytes, bytearray)) or not isinstance(value, (SupportsFloat, SupportsIndex)):
         raise TypeError(f"{option} must be a number, not {type(value).__name__}")
     number = float(value)
@@ -209,7 +214,7 @@ def lfo_wave(name: str, period: int) -> FloatArray:
         first = np.sin(rising * (math.pi / 2)) if name == "sine" else rising
         first[-1] = 1.0
         half = np.concatenate([first, first[-2:0:-1]])  # up to 1, back down, 0 left out
-        return np.concatenate([half, -half])
+        return np.concatenate([half, 0.0 - half])  # 0.0 - x: +0.0 at the half loop, not -0.0
     if name == "saw":
         return np.arange(period, dtype=np.float64) * (2.0 / period) - 1.0
     return np.where(np.arange(period) < period // 2, 1.0, -1.0)
@@ -286,33 +291,40 @@ def interpolation_table(values: FloatArray, options: VoiceOptions) -> FloatArray
     return table
 
 
-def fits(table: FloatArray, base: Point | None) -> bool:
-    """Whether every point the table can give, plus the base, stays a finite float.
+def reach(table: FloatArray) -> Point | None:
+    """Per axis, how far from 0 the table's points can go (None if a
+    coefficient is not finite).
 
     A linear piece lies between the values at its two ends (rounding is
-    monotone), so finite coefficients and ends suffice. A cubic piece can
-    overshoot: for t in [0, 1] each step of Horner's rule is bounded by the
-    sum of the coefficients' magnitudes, and a margin far above a few
-    roundings covers the order in which that sum is taken."""
+    monotone), so the largest value bounds it. A cubic piece can overshoot:
+    for t in [0, 1] each step of Horner's rule is bounded by the sum of the
+    coefficients' magnitudes, and a margin far above a few roundings covers
+    the order in which that sum is taken."""
     with np.errstate(over="ignore", invalid="ignore"):
         if not np.isfinite(table).all():
-            return False
+            return None
         linear = table.shape[1] == 2
-        reach = np.abs(table[:, 0]) if linear else np.abs(table).sum(axis=1) * (1.0 + 2.0**-20)
-        if base is not None:
-            reach = reach + np.abs(np.array(base))[:, None]
-        return bool(np.isfinite(reach).all())
+        bound = np.abs(table[:, 0]) if linear else np.abs(table).sum(axis=1) * (1.0 + 2.0**-20)
+        x, y, z = (float(value) for value in bound.max(axis=1))
+    return (x, y, z) if all(math.isfinite(value) for value in (x, y, z)) else None
+
+
+def fits(far: Point | None, base: Point | None) -> bool:
+    """Whether points within `far` of 0, plus the base, stay finite floats."""
+    if far is None:
+        return False
+    return base is None or all(math.isfinite(axis + abs(shift)) for axis, shift in zip(far, base))
 
 
 def checked_table(values: FloatArray, options: VoiceOptions) -> FloatArray:
     """The interpolation table, or an error naming the option that puts the
     motion's points beyond the largest float."""
     table = interpolation_table(values, options)
-    if fits(table, options.base):
+    if fits(reach(table), options.base):
         return table
-    if not fits(interpolation_table(values, replace(options, offset=(0.0, 0.0, 0.0))), None):
+    if reach(interpolation_table(values, replace(options, offset=(0.0, 0.0, 0.0)))) is None:
         raise ValueError(f"size {options.size!r} is too large: the motion's points would not fit in a float")
-    if not fits(table, None):
+    if reach(table) is None:
         raise ValueError(f"offset {options.offset!r} is too large: the motion's points would not fit in a float")
     raise ValueError(f"base {options.base!r} is too large: the motion's points would not fit in a float")
 
@@ -420,6 +432,7 @@ class Placed:
     patch_whole: bool
     still: tuple[float | None, ...]
     moving: tuple[int, ...]
+    far: Point | None  # see reach
 
 
 def placed_loop(values: FloatArray, options: VoiceOptions) -> Placed:
@@ -428,14 +441,14 @@ def placed_loop(values: FloatArray, options: VoiceOptions) -> Placed:
     moving = tuple(axis for axis, value in enumerate(still) if value is None)
     by_degree = np.ascontiguousarray(table[list(moving)].transpose(1, 0, 2))
     by_degree.setflags(write=False)
-    return Placed(table, by_degree, holds_negative_zero(table[:, 0]), still, moving)
+    return Placed(table, by_degree, holds_negative_zero(table[:, 0]), still, moving, reach(table))
 
 
 def reading_for(loop: MotionLoop, options: VoiceOptions, shared: Placed | None = None) -> Reading:
     """The reading of `loop` under `options`; `shared` when it already fits them."""
     period = loop.entry.period_pips
     step, shift = voice_step(options, period), loop_shift(options, period)
-    if shared is None or not fits(shared.table, options.base):
+    if shared is None or not fits(shared.far, options.base):
         shared = placed_loop(loop.values, options)
     once_low = shift - period if step < 0.0 else shift
     return Reading(period, step, shift, options.start, options.ends, once_low, once_low + period,
@@ -521,7 +534,8 @@ def whole_indices(period: int, pips: IntArray | int, start: IntArray | int, step
 def since_start(pips: Any, start: FloatArray | float) -> FloatArray:
     """d = pip - start; an overflow is reported by loop_position, as an error."""
     with np.errstate(over="ignore"):
-        return np.subtract(pips, start, dtype=np.float64)
+        d: FloatArray = np.subtract(pips, start, dtype=np.float64)
+    return d
 
 
 def loop_position(reading: Reading, d: FloatArray, step: FloatArray | float, shift: FloatArray | float,

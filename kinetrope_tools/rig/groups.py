@@ -110,9 +110,8 @@ class Group:
     fixture's place in the line).
     """
 
-    __slots__ = ("voices", "_reading", "_start", "_step", "_shift", "_once_low", "_once_high", "_stop",
-                 "_whole", "_whole_start", "_whole_step", "_whole_shift")
-    voices: list[Voice]
+    __slots__ = ("_voices", "_reading", "_start", "_step", "_shift", "_once_low", "_once_high", "_stop",
+                 "_whole", "_all_whole", "_any_whole", "_whole_start", "_whole_step", "_whole_shift")
 
     def __init__(self, motion: Source, count: int, *, name: Name | None = None, phase_span: float | None = None,
                  phase_degrees: float | None = None, direction: str = "forward", wings: int = 1,
@@ -125,10 +124,10 @@ class Group:
                                    grouping=grouping, direction=direction)
         lead = Voice(motion, name=name, **voice_options)
         phase, start, stop = lead.options.phase, lead.options.start, lead.options.stop
-        self.voices = [lead.replace(phase=phase + step * share / width, start=start + step * delay,
+        self._voices = tuple(lead.replace(phase=phase + step * share / width, start=start + step * delay,
                                     stop=None if stop is None else stop + step * delay)
-                       for step in steps]
-        self._gather([voice.reading for voice in self.voices])
+                             for step in steps)
+        self._gather([voice.reading for voice in self._voices])
 
     def _gather(self, readings: list[Reading]) -> None:
         """The members' numbers as arrays; everything else they share."""
@@ -144,24 +143,30 @@ class Group:
         self._stop = None if first.stop is None else column("stop")
         whole = [reading.whole_step for reading in readings]
         self._whole = np.array([step is not None for step in whole])
+        self._all_whole, self._any_whole = bool(self._whole.all()), bool(self._whole.any())
         self._whole_step = np.array([step or 0 for step in whole], dtype=np.int64)
         self._whole_start = np.array([int(reading.start) if step is not None else 0
                                       for step, reading in zip(whole, readings)], dtype=np.int64)
         self._whole_shift = np.array([int(reading.shift) if step is not None else 0
                                       for step, reading in zip(whole, readings)], dtype=np.int64)
 
+    @property
+    def voices(self) -> list[Voice]:
+        """The member voices, fixture by fixture (a new list: the group's own stays as made)."""
+        return list(self._voices)
+
     def __len__(self) -> int:
-        return len(self.voices)
+        return len(self._voices)
 
     def __iter__(self) -> Iterator[Voice]:
-        return iter(self.voices)
+        return iter(self._voices)
 
     def points(self, position: Pip) -> FloatArray:
         """Every member's point at `position` (pips, an int or a float), shape
         (count, 3): row i is voices[i].at(position), bit for bit."""
         pip = scalar_pip(position)
-        reading, out = self._reading, np.empty((len(self.voices), 3), dtype=np.float64)
-        if isinstance(pip, int) and self._whole.all():
+        reading, out = self._reading, np.empty((len(self._voices), 3), dtype=np.float64)
+        if isinstance(pip, int) and self._all_whole:
             index = whole_indices(reading.period, pip, self._whole_start, self._whole_step, self._whole_shift)
             fill_points(reading, index, None, out)
             finish(reading, out, None, pip, self._start, self._stop)
@@ -170,7 +175,7 @@ class Group:
         u, huge = loop_position(reading, d, self._step, self._shift, self._once_low, self._once_high)
         index, t = split_position(reading, u, huge)
         fill_points(reading, index, t, out)
-        if isinstance(pip, int) and self._whole.any():
+        if isinstance(pip, int) and self._any_whole:
             self._whole_members_at(pip, out)
         finish(reading, out, d, pip, self._start, self._stop)
         return out
@@ -186,4 +191,4 @@ class Group:
         out[members] = part
 
     def __repr__(self) -> str:
-        return f"Group({self.voices[0]!r}, {len(self.voices)})"
+        return f"Group({self._voices[0]!r}, {len(self._voices)})"

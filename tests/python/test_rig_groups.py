@@ -51,6 +51,8 @@ def test_default_group_is_spread_and_degrees_are_a_share_of_the_loop():
     degrees = Group("helix", 6, phase_degrees=180.0, size=0.5)
     assert identical(degrees.points(1234.5), group.points(1234.5))
     assert (len(group), list(group) == group.voices) == (6, True)
+    group.voices.clear()  # a copy: the group keeps its own
+    assert len(group.voices) == 6
 
 
 def test_serial_starts_each_step_later_and_a_chase_of_single_shots_follows_the_first():
