@@ -1,0 +1,5 @@
+import sys
+
+from kinetrope_tools.show.cli import main
+
+sys.exit(main())
