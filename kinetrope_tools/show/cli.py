@@ -98,6 +98,14 @@ def open_outputs(show: Show, preview: bool) -> list[Any]:
     return opened
 
 
+def check_outputs(show: Show) -> None:
+    """Makes every output but a preview (which would serve a page) and
+    closes it again: its options are checked, and nothing is sent."""
+    for spec in show.spec.outputs.values():
+        if spec.type != "preview":
+            open_output(spec, show).close()
+
+
 def fail(message: str, stream: TextIO) -> int:
     print(message, file=stream, flush=True)
     return 2
@@ -111,6 +119,7 @@ def main(argv: Sequence[str] | None = None, stream: TextIO | None = None) -> int
         spec = read(args.show)
         show = build_show(spec, args.universes)
         if args.check:
+            check_outputs(show)
             print(patch_table(show))
             return 0
         if not spec.outputs and not args.preview:

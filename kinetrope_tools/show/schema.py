@@ -322,12 +322,16 @@ def read(path: str | Path) -> ShowSpec:
 def blame(error: Exception, key: KeyPath, table: Mapping[str, Any]) -> ShowFileError:
     """A fault that building a table's object raised, placed at the key of
     that table the message names when it names one (``rate must not be
-    zero``, ``unexpected keyword argument 'spead'``)."""
+    zero``, ``unexpected keyword argument 'spead'``) or whose value it quotes
+    (``Unknown kinetrope: no_such_motion``)."""
     message = str(error) or type(error).__name__
     unexpected = UNEXPECTED_KEYWORD.search(message)
     if unexpected is not None and unexpected.group(1) in table:
         return ShowFileError(key + (unexpected.group(1),), f"unknown option {unexpected.group(1)!r}")
     for name in table:
         if re.match(rf"{re.escape(name)}\b", message) or f"'{name}'" in message:
+            return ShowFileError(key + (name,), message)
+    for name, value in table.items():  # "Unknown kinetrope: no_such_motion"
+        if isinstance(value, str) and len(value) > 2 and (message.endswith(f": {value}") or repr(value) in message):
             return ShowFileError(key + (name,), message)
     return ShowFileError(key, message)
