@@ -18,7 +18,7 @@ from collections.abc import Sequence
 from typing import Any, NoReturn, TextIO
 
 from kinetrope_tools.show.build import ShareError, Show, build_show, open_output, open_preview
-from kinetrope_tools.show.schema import ShowFileError, ShowSpec, read
+from kinetrope_tools.show.schema import OutputSpec, ShowFileError, ShowSpec, read
 from kinetrope_tools.show.share import parse_universes, spans
 
 PROG = "python -m kinetrope_tools.show"
@@ -59,12 +59,18 @@ def parser() -> argparse.ArgumentParser:
     return command
 
 
+def output_label(spec: OutputSpec) -> str:
+    kind = spec.type if spec.name == spec.type else f"{spec.name} ({spec.type})"
+    port = f":{spec.port}" if spec.port else ""
+    return f"{kind} to {spec.address}{port}"
+
+
 def patch_table(show: Show) -> str:
     """A summary line, then one row per fixture: universe, addresses,
     fixture, profile, channels."""
     spec = show.spec
     patch = show.patch
-    outputs = ", ".join(f"{output.name} ({output.type} to {output.address})" for output in spec.outputs.values())
+    outputs = ", ".join(output_label(output) for output in spec.outputs.values())
     groups = sorted({patched.group for patched in patch})
     lines = [f"{spec.path}: {len(patch)} fixtures in {len(groups)} group{"s" if len(groups) != 1 else ""} on universes {spans(show.universes)}"
              f" (of {spans(show.all_universes)}); {spec.fps:g} fps; clock {spec.clock.source} at "
