@@ -116,13 +116,15 @@ def checked_limits(option: str, limits: object, full_range: float) -> tuple[floa
     return (max(low, 0.0), min(high, full_range))
 
 
-def motion_range(motion: Any, axis: int) -> tuple[float, float]:
-    from kinetrope_tools.describe import describe
-    info = describe(motion)
-    return (info.low[axis], info.high[axis])
+def motion_range(motion: Any, name: Any, axis: int) -> tuple[float, float]:
+    """An axis's lowest and highest value over one loop of the motion (as
+    `describe` sums it up), LFOs included."""
+    from kinetrope_tools.voices import voice_loop
+    column = voice_loop(motion, name).values[:, axis]
+    return (float(column.min()), float(column.max()))
 
 
-def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
+def checked_level(role: str, source: LevelSource, motion: Any, name: Any) -> Level | None:
     """None: the profile's default; a number: a constant level 0..1; an axis
     name: the axis through the motion's own range; (axis, low, high): through
     that range."""
@@ -136,7 +138,7 @@ def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
     if isinstance(source, str):
         axis = checked_axis(role, source)
         assert axis is not None
-        low, high = motion_range(motion, axis)
+        low, high = motion_range(motion, name, axis)
         if low == high:
             raise ValueError(f"{role}: axis {source} of the motion holds {low!r} all loop long; "
                              f"give a range, ({source!r}, low, high)")
@@ -155,7 +157,7 @@ def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
 class Mapping:
     """How one profile's fixtures turn points into DMX values."""
 
-    def __init__(self, fixture: Fixture, motion: Any = None, *, pan: str | None = "x",
+    def __init__(self, fixture: Fixture, motion: Any = None, *, motion_name: Any = None, pan: str | None = "x",
                  tilt: str | None = "y", pan_swing: float = DEFAULT_SWING,
                  tilt_swing: float = DEFAULT_SWING, invert_pan: bool = False,
                  invert_tilt: bool = False, swap: bool = False,
@@ -180,7 +182,7 @@ class Mapping:
         levels = {"dimmer": dimmer, "red": red, "green": green, "blue": blue, "white": white}
         self.levels: list[tuple[Driven, Level]] = []
         for role in LEVEL_ROLES:
-            level = checked_level(role, levels[role], motion)
+            level = checked_level(role, levels[role], motion, motion_name)
             driven = driven_channel(fixture, role)
             if level is not None and driven is None:
                 raise ValueError(f"{role} is driven but {fixture.name} has no {role} channel")

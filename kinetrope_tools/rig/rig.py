@@ -13,14 +13,11 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
+from kinetrope_tools.rig.groups import Group
 from kinetrope_tools.rig.mapping import Driven, LevelSource, Mapping, Values, split
 from kinetrope_tools.rig.patch import SLOTS, Patch, PatchedFixture, checked_address, checked_universe, placements
 from kinetrope_tools.rig.profiles import Fixture
 
-try:
-    from kinetrope_tools.rig.groups import Group
-except ImportError:  # pragma: no cover - the plain group until the vectorised one is present
-    from kinetrope_tools.rig._standin import Group  # type: ignore[assignment]
 
 Frame = dict[int, bytes]
 
@@ -93,7 +90,7 @@ class Rig:
         if isinstance(count, bool) or not isinstance(count, int) or count < 1:
             raise ValueError(f"count must be a positive int, not {count!r}")
         universe, address = checked_universe(universe), checked_address(address)
-        mapping = Mapping(fixture, motion, pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
+        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
                           invert_pan=invert_pan, invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits,
                           tilt_limits=tilt_limits, dimmer=dimmer, red=red, green=green, blue=blue, white=white)
         fixtures = placements(name, fixture, count, universe, address, wrap)
