@@ -1,0 +1,140 @@
+"""OLA's daemon (olad) as a real Art-Net receiver for the tests, inside a
+network namespace the test makes itself, so nothing leaves the machine.
+
+A test calls ``unavailable()`` (a reason to skip, or None) and
+``olad_config()`` outside the namespace, then runs its body under
+``unshare -n`` (``in_namespace``) where ``running_olad`` starts the daemon,
+patches its Art-Net input ports to universes and records them with
+``ola_recorder``; ``recorded_frames`` reads the recording back."""
+
+import contextlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+OLAD_USER = "kinetrope-olad"
+PREAMBLE = bytes([0xA5]) * 512  # no rig frame looks like this: marks the warm-up
+HERE = Path(__file__).resolve().parent
+
+
+def wait_for(condition, seconds, what):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"timed out waiting for {what}")
+        time.sleep(0.05)
+
+
+def recorded_frames(path):
+    """{universe: [slots, ...]} in arrival order from an ola_recorder show file."""
+    frames = {}
+    for line in Path(path).read_text().splitlines():
+        found = re.fullmatch(r"(\d+) ([\d,]+)", line)
+        if found:
+            frames.setdefault(int(found[1]), []).append(bytes(int(value) for value in found[2].split(",")))
+    return frames
+
+
+def without_preamble(frames):
+    """The frames after the warm-up's."""
+    start = 0
+    while start < len(frames) and frames[start] == PREAMBLE:
+        start += 1
+    return frames[start:]
+
+
+def unavailable(*tools):
+    """Why a daemon test cannot run here, or None."""
+    if os.geteuid() != 0:
+        return "the olad test must run as root: it creates the unprivileged user olad runs as"
+    needed = ("olad", "ola_patch", "ola_recorder", "ola_dev_info", "unshare", "ip", "runuser") + tools
+    missing = [tool for tool in needed if shutil.which(tool) is None]
+    if missing:
+        return f"missing {', '.join(missing)} (Debian packages ola, util-linux, iproute2)"
+    if subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode != 0:
+        return "network namespaces are not permitted here (unshare -n failed)"
+    return None
+
+
+def olad_config():
+    """A config directory the daemon's user owns: Art-Net on loopback, the other plugins off."""
+    if subprocess.run(["id", "-u", OLAD_USER], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", OLAD_USER],
+                       check=True)
+    config = Path(tempfile.mkdtemp(prefix="kinetrope-olad-"))
+    (config / "ola-artnet.conf").write_text("enabled = true\nuse_loopback = true\nip = 127.0.0.1\n")
+    for plugin in ("dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
+                   "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi",
+                   "uartdmx", "usbdmx", "usbserial"):
+        (config / f"ola-{plugin}.conf").write_text("enabled = false\n")
+    shutil.chown(config, OLAD_USER)
+    for path in config.iterdir():
+        shutil.chown(path, OLAD_USER)
+    return config
+
+
+def loopback_up(multicast=False):
+    """Inside the namespace: loopback up (and carrying multicast, for Link)."""
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    if multicast:
+        subprocess.run(["ip", "link", "set", "lo", "multicast", "on"], check=True)
+        subprocess.run(["ip", "route", "add", "224.0.0.0/4", "dev", "lo"], check=True)
+
+
+@contextlib.contextmanager
+def running_olad(config, recording, universes, sender):
+    """Inside the namespace: olad as the test's user, its Art-Net input ports
+    1, 2, ... patched to ``universes``, a recorder on them, warmed up with
+    PREAMBLE frames sent through ``sender`` until the recorder has one of
+    each universe."""
+    log = open(Path(config) / "olad.log", "w")
+    olad = subprocess.Popen(["runuser", "-u", OLAD_USER, "--", "olad", "-c", str(config), "--no-http",
+                             "--no-register-with-dns-sd", "-l", "2"], stdout=log, stderr=log)
+    recorder = None
+    try:
+        device = []
+
+        def artnet_device():
+            listing = subprocess.run(["ola_dev_info"], capture_output=True, text=True, timeout=10).stdout
+            device[:] = re.findall(r"Device (\d+): ArtNet", listing)
+            return bool(device)
+        wait_for(artnet_device, 30, "olad's Art-Net device")
+        for port, universe in enumerate(universes, start=1):
+            subprocess.run(["ola_patch", "-d", device[0], "-p", str(port), "-i", "-u", str(universe)],
+                           check=True, timeout=10)
+        recorder = subprocess.Popen(["ola_recorder", "--record", str(recording), "--universes",
+                                     ",".join(map(str, universes))], stdout=subprocess.DEVNULL)
+
+        def warmed_up():
+            sender.send({universe: PREAMBLE for universe in universes})
+            if not os.path.exists(recording):
+                return False
+            recorded = recorded_frames(recording)
+            return all(recorded.get(universe) for universe in universes)
+        wait_for(warmed_up, 30, "the recorder's first frame")
+        yield
+    finally:
+        if recorder is not None:
+            recorder.send_signal(signal.SIGINT)
+            recorder.wait(10)
+        olad.terminate()
+        olad.wait(10)
+        log.close()
+
+
+def in_namespace(code, config, timeout=180):
+    """Runs ``code`` (Python) as root in a new network namespace, with the
+    tests and the checkout on its path; raises with the tail of its output
+    and of olad's log when it fails."""
+    environment = dict(os.environ, PYTHONPATH=os.pathsep.join([str(HERE.parents[1]), str(HERE)]))
+    run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=HERE.parents[1],
+                         capture_output=True, text=True, timeout=timeout)
+    log = (Path(config) / "olad.log").read_text() if (Path(config) / "olad.log").exists() else ""
+    assert run.returncode == 0, run.stderr[-3000:] + log[-2000:]
+    return run.stdout
