@@ -132,9 +132,62 @@ def in_namespace(code, config, timeout=180):
     """Runs ``code`` (Python) as root in a new network namespace, with the
     tests and the checkout on its path; raises with the tail of its output
     and of olad's log when it fails."""
-    environment = dict(os.environ, PYTHONPATH=os.pathsep.join([str(HERE.parents[1]), str(HERE)]))
+    paths = [str(HERE.parents[1]), str(HERE)] + [path for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path]
+    environment = dict(os.environ, PYTHONPATH=os.pathsep.join(paths))
     run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=HERE.parents[1],
                          capture_output=True, text=True, timeout=timeout)
     log = (Path(config) / "olad.log").read_text() if (Path(config) / "olad.log").exists() else ""
     assert run.returncode == 0, run.stderr[-3000:] + log[-2000:]
     return run.stdout
+
+
+# OLA's own Python client (Debian package ola-python) runs on the system's
+# Python, not the project's; it writes one line per frame olad hands it:
+# "<time.monotonic()> <universe> <slots in hex>". Both interpreters read
+# the same monotonic clock, so the times compare with the test's own.
+SYSTEM_PYTHON = "/usr/bin/python3"
+RECEIVER = """
+import sys, time
+from ola.ClientWrapper import ClientWrapper
+universes, seconds, path = [int(u) for u in sys.argv[1].split(",")], float(sys.argv[2]), sys.argv[3]
+out = open(path, "w")
+wrapper = ClientWrapper()
+client = wrapper.Client()
+def keeper(universe):
+    def keep(data):
+        out.write("%.6f %d %s\\n" % (time.monotonic(), universe, bytes(data).hex()))
+    return keep
+for universe in universes:
+    client.RegisterUniverse(universe, client.REGISTER, keeper(universe))
+wrapper.AddEvent(int(seconds * 1000), wrapper.Stop)
+print("ready", flush=True)
+wrapper.Run()
+out.close()
+"""
+
+
+def receiver_unavailable():
+    """Why OLA's Python client cannot be used here, or None."""
+    found = subprocess.run([SYSTEM_PYTHON, "-c", "import ola.ClientWrapper"], capture_output=True)
+    return None if found.returncode == 0 else "OLA's Python client is missing (Debian package ola-python)"
+
+
+def start_receiver(universes, seconds, path):
+    """OLA's client registered for ``universes`` for ``seconds``, writing to
+    ``path``; returns once it is listening."""
+    receiver = subprocess.Popen([SYSTEM_PYTHON, "-c", RECEIVER, ",".join(map(str, universes)), str(seconds),
+                                 str(path)], stdout=subprocess.PIPE, text=True)
+    line = receiver.stdout.readline()
+    if line.strip() != "ready":
+        receiver.kill()
+        raise RuntimeError("OLA's client did not start")
+    return receiver
+
+
+def received_frames(path):
+    """[(monotonic seconds, universe, slots)] from a receiver's file."""
+    rows = []
+    for line in Path(path).read_text().splitlines():
+        moment, universe, slots = line.split(" ")
+        rows.append((float(moment), int(universe), bytes.fromhex(slots)))
+    return rows
