@@ -3,7 +3,10 @@ machine, the last frame at home, and the OSC output's messages."""
 
 import io
 import math
+import os
 import socket
+import sys
+import time
 from pathlib import Path
 
 import numpy as np
@@ -101,3 +104,37 @@ def test_a_run_sends_the_share_on_time_and_ends_at_home(tmp_path, share, univers
         assert frames[-1] == home[universe]
         assert len(set(frames[:-1])) > len(frames) // 2  # the motion moves
     assert errors.getvalue().count("\n") == 1 and "0 send errors" in errors.getvalue()
+
+
+@pytest.mark.parametrize("preview_present", [True, False])
+def test_preview_opens_a_page_or_says_plainly_that_it_is_missing(tmp_path, monkeypatch, preview_present):
+    pytest.importorskip("kinetrope_tools.live")
+    from kinetrope_tools.show.cli import main
+
+    if preview_present:
+        pytest.importorskip("websockets")
+    else:
+        monkeypatch.setitem(sys.modules, "kinetrope_tools.preview", None)
+    path = show_file(tmp_path, "")
+    errors = io.StringIO()
+    status = main([str(path), "--preview", "--seconds", "0.3"], errors)
+    lines = errors.getvalue().splitlines()
+    if preview_present:
+        assert status == 0 and lines[0].startswith("preview: http://127.0.0.1:"), lines
+    else:
+        assert status == 2 and lines == [f"{path}: --preview: the preview is not part of this installation "
+                                          "(no kinetrope_tools.preview)"]
+
+
+def test_taps_come_from_space_enter_and_t(tmp_path):
+    from kinetrope_tools.show.runner import taps_from
+
+    read_end, write_end = os.pipe()
+    taps = []
+    with os.fdopen(read_end, "r") as keys, taps_from(keys, lambda: taps.append(1)):
+        os.write(write_end, b" t\nxq")
+        os.close(write_end)
+        deadline = time.monotonic() + 5
+        while len(taps) < 3 and time.monotonic() < deadline:
+            time.sleep(0.01)
+    assert len(taps) == 3
