@@ -18,6 +18,7 @@ from collections.abc import Sequence
 from typing import Any, NoReturn, TextIO
 
 from kinetrope_tools.show.build import ShareError, Show, build_show, open_output, open_preview
+from kinetrope_tools.show.runner import open_source, play
 from kinetrope_tools.show.schema import OutputSpec, ShowFileError, ShowSpec, read
 from kinetrope_tools.show.share import parse_universes, spans
 
@@ -130,23 +131,28 @@ def main(argv: Sequence[str] | None = None, stream: TextIO | None = None) -> int
             return 0
         if not spec.outputs and not args.preview:
             raise ShowFileError(("outputs",), "no outputs: add an [outputs.artnet] table (or run with --preview)")
-        outputs = open_outputs(show, args.preview)
+        clock, source = open_source(spec.clock)
     except ShowFileError as error:
         return fail(error.one_line(args.show, spec.text if spec is not None else ""), errors)
     except ShareError as error:
         return fail(f"{PROG}: error: {error}", errors)
-    for output in outputs:
-        url = getattr(output, "url", None)
-        if url:
-            print(f"preview: {url}", file=errors, flush=True)
-    from kinetrope_tools.show.runner import play
-
     try:
-        stats = play(show, outputs, args.seconds, stream=errors)
-    finally:
+        try:
+            outputs = open_outputs(show, args.preview)
+        except ShowFileError as error:
+            return fail(error.one_line(args.show, spec.text), errors)
         for output in outputs:
-            with contextlib.suppress(Exception):
-                output.close()
+            url = getattr(output, "url", None)
+            if url:
+                print(f"preview: {url}", file=errors, flush=True)
+        try:
+            stats = play(show, clock, source, outputs, args.seconds, stream=errors)
+        finally:
+            for output in outputs:
+                with contextlib.suppress(Exception):
+                    output.close()
+    finally:
+        source.close()
     print(f"kinetrope: {stats}", file=errors, flush=True)
     return 0
 

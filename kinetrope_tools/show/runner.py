@@ -12,28 +12,33 @@ from collections.abc import Callable, Iterator, Sequence
 from typing import Any, TextIO
 
 from kinetrope_tools.show.build import Show
-from kinetrope_tools.show.schema import ClockSpec
+from kinetrope_tools.show.schema import ClockSpec, ShowFileError
 
 TAP_KEYS = b" \nt"
 STATUS_EVERY = 0.25  # seconds between status updates
 
 
 def open_source(spec: ClockSpec) -> tuple[Any, Any]:
-    """The live clock and the source steering it, open and following."""
+    """The live clock and the source steering it, open and following; a
+    source that cannot start (its library missing, no such MIDI port) is a
+    ShowFileError at the key that chose it."""
     from kinetrope_tools.live import InternalSource, LiveClock, TapTempo
 
     clock = LiveClock(spec.bpm)
-    if spec.source == "tap":
-        return clock, TapTempo(clock).open()
-    if spec.source == "link":
-        from kinetrope_tools.live import LinkSource
+    try:
+        if spec.source == "tap":
+            return clock, TapTempo(clock).open()
+        if spec.source == "link":
+            from kinetrope_tools.live import LinkSource
 
-        return clock, LinkSource(clock).open()
-    if spec.source == "midi":
-        from kinetrope_tools.live import MidiClockSource
+            return clock, LinkSource(clock).open()
+        if spec.source == "midi":
+            from kinetrope_tools.live import MidiClockSource
 
-        return clock, MidiClockSource(clock, spec.port).open()
-    return clock, InternalSource(clock).open()
+            return clock, MidiClockSource(clock, spec.port).open()
+        return clock, InternalSource(clock).open()
+    except (ImportError, OSError, ValueError) as error:
+        raise ShowFileError(("clock", "port" if spec.source == "midi" else "source"), str(error)) from None
 
 
 @contextlib.contextmanager
@@ -141,22 +146,18 @@ def terminal_status(stream: TextIO) -> Iterator[Callable[[dict[str, Any]], objec
         yield lambda info: live.update(Text(status_text(info), no_wrap=True, overflow="ellipsis"), refresh=True)
 
 
-def play(show: Show, outputs: Sequence[Any], seconds: float | None, *, stream: TextIO = sys.stderr,
-         keys: TextIO = sys.stdin) -> Any:
+def play(show: Show, clock: Any, source: Any, outputs: Sequence[Any], seconds: float | None, *,
+         stream: TextIO = sys.stderr, keys: TextIO = sys.stdin) -> Any:
     """Runs the show until stopped (or for ``seconds``); the frame statistics."""
     from kinetrope_tools.live import FrameDriver
 
-    clock, source = open_source(show.spec.clock)
-    try:
-        with terminal_status(stream) as show_status, contextlib.ExitStack() as stack:
-            listeners = [show_status] if show_status is not None else []
-            listeners += [output.status for output in outputs if callable(getattr(output, "status", None))]
-            status = StatusLine(clock, source, listeners)
-            driver = FrameDriver(show.spec.fps, show.frame, outputs, clock, home=show.home_frame,
-                                 on_frame=status, errors=stream)
-            status.attach(driver)
-            if show.spec.clock.source == "tap":
-                stack.enter_context(taps_from(keys, source.tap))
-            return driver.run(seconds)
-    finally:
-        source.close()
+    with terminal_status(stream) as show_status, contextlib.ExitStack() as stack:
+        listeners = [show_status] if show_status is not None else []
+        listeners += [output.status for output in outputs if callable(getattr(output, "status", None))]
+        status = StatusLine(clock, source, listeners)
+        driver = FrameDriver(show.spec.fps, show.frame, outputs, clock, home=show.home_frame,
+                             on_frame=status, errors=stream)
+        status.attach(driver)
+        if show.spec.clock.source == "tap":
+            stack.enter_context(taps_from(keys, source.tap))
+        return driver.run(seconds)
