@@ -149,7 +149,7 @@ def open_output(spec: OutputSpec, show: Show) -> Any:
         raise ShowFileError(key, str(error)) from None
 
 
-def port_option(spec: OutputSpec) -> dict[str, int]:
+def port_option(spec: OutputSpec) -> dict[str, Any]:
     return {} if spec.port is None else {"port": spec.port}
 
 

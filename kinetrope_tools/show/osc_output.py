@@ -13,7 +13,7 @@ from __future__ import annotations
 
 import math
 from collections.abc import Mapping, Sequence
-from typing import Any, Protocol
+from typing import Any, Protocol, cast
 
 
 class PointGroup(Protocol):
@@ -62,7 +62,7 @@ class OscOutput:
         try:
             for group, addresses in zip(self.groups, self.addresses):
                 for address, point in zip(addresses, group.points(position).tolist()):
-                    self.client.send(self._message(address, pip, Placed(point)))
+                    self.client.send(self._message(address, pip, cast(Any, Placed(point))))
         except OSError as error:
             self.errors += 1
             self.last_error = error
