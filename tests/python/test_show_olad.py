@@ -208,7 +208,7 @@ def test_two_shares_following_link_carry_the_same_pip(tmp_path):
     if reason:
         pytest.skip(reason)
     pytest.importorskip("aalink", reason="Link needs aalink (the 'link' extra)")
-    pytest.importorskip("kinetrope_tools.live")
+    pytest.importorskip("kinetrope_tools.live.link", reason="the Link source is not in this installation")
     path = link_show(tmp_path)
     config = olad_config()
     try:
