@@ -24,14 +24,14 @@ def open_source(spec: ClockSpec) -> tuple[Any, Any]:
     ShowFileError at the key that chose it."""
     from kinetrope_tools.live import InternalSource, LiveClock, TapTempo
 
-    clock = LiveClock(spec.bpm)
+    clock = LiveClock(spec.bpm, beats_per_bar=spec.beats_per_bar)
     try:
         if spec.source == "tap":
             return clock, TapTempo(clock).open()
         if spec.source == "link":
             from kinetrope_tools.live import LinkSource
 
-            return clock, LinkSource(clock).open()
+            return clock, LinkSource(clock, quantum=spec.quantum).open()
         if spec.source == "midi":
             from kinetrope_tools.live import MidiClockSource
 

@@ -7,6 +7,8 @@ A show file is TOML::
     [clock]
     source = "internal"                       # internal | tap | link | midi
     bpm = 128                                 # the tempo to start from
+    beats_per_bar = 4                         # the default
+    # quantum = 16                            # link: beats kept in phase (a bar)
     # port = "DJ mixer"                       # midi: the input port to follow
 
     [profiles.head]
@@ -59,7 +61,8 @@ LARGEST_GROUP = 65536
 SLOTS = 512
 
 TOP_KEYS = ("fps", "clock", "profiles", "groups", "outputs")
-CLOCK_KEYS = ("source", "bpm", "port")
+CLOCK_KEYS = ("source", "bpm", "beats_per_bar", "quantum", "port")
+LARGEST_QUANTUM = 1024.0  # beats
 GROUP_KEYS = ("profile", "count", "universe", "address", "motion")
 OUTPUT_KEYS = ("type", "address", "port", "prefix")
 SYNTAX_POSITION = re.compile(r"\s*\(at line (\d+), column (\d+)\)")
@@ -88,8 +91,15 @@ class ShowFileError(ValueError):
 
 @dataclass(frozen=True)
 class ClockSpec:
+    """Where the tempo comes from. ``quantum`` (Link only) is the span in
+    beats the session keeps in phase, a bar unless given: every process of
+    a split rig agrees on the position modulo the quantum, so it should be
+    as long as the longest loop the show plays."""
+
     source: str = "internal"
     bpm: float = DEFAULT_BPM
+    beats_per_bar: int = 4
+    quantum: float | None = None
     port: str | None = None
 
 
@@ -196,12 +206,18 @@ def read_clock(value: object) -> ClockSpec:
     known_keys(table, key, CLOCK_KEYS)
     source = text_at(table.get("source", "internal"), key + ("source",), CLOCK_SOURCES)
     bpm = positive_at(table.get("bpm", DEFAULT_BPM), key + ("bpm",), 999.0)
+    beats_per_bar = whole_at(table.get("beats_per_bar", 4), key + ("beats_per_bar",), 1, 64)
+    quantum = None
+    if "quantum" in table:
+        if source != "link":
+            raise ShowFileError(key + ("quantum",), f"only a link clock has a quantum, not {source}")
+        quantum = positive_at(table["quantum"], key + ("quantum",), LARGEST_QUANTUM)
     port = None
     if source == "midi":
         port = text_at(required(table, key, "port"), key + ("port",))
     elif "port" in table:
         raise ShowFileError(key + ("port",), f"only a midi clock has a port, not {source}")
-    return ClockSpec(source, bpm, port)
+    return ClockSpec(source, bpm, beats_per_bar, quantum, port)
 
 
 def read_profile(name: str, value: object, folder: Path) -> ProfileSpec:

@@ -37,6 +37,7 @@ fps = 44
 [clock]
 source = "link"
 bpm = 120
+quantum = 16    # beats: both processes agree on the slow circle's four bars
 
 [profiles.head]
 channels = ["pan", "pan_fine", "tilt", "tilt_fine"]
