@@ -23,8 +23,8 @@ from kinetrope_tools.show import build_show, read
 
 ROOT = Path(__file__).resolve().parents[2]
 SECONDS = 3
-LINK_SECONDS = 8
-SETTLE = 3.0  # seconds for both processes to join and lock before they are compared
+LINK_SECONDS = 6
+SETTLE = 2.5  # seconds for both processes to join and lock before they are compared
 DJ_BPM = 120.0
 BEAT = 64
 # One loop of the fast circle is a beat; of the slow one, four bars: the fast
@@ -181,9 +181,10 @@ def pip_finder(show, universe):
     fast, slow = groups[f"fast{universe}"], groups[f"slow{universe}"]
 
     def table(group, loop, step):
+        """The 16-bit pan and tilt the group's one fixture takes at each step of its loop."""
         pips = np.arange(0.0, loop, step)
-        values = np.array([pan_tilt(show.rig.frame(pip)[universe], group) for pip in pips], dtype=np.float64)
-        return pips, values
+        values = dict((driven.role, value) for driven, value in group.mapping.values(group.voices[0].render(pips)))
+        return pips, np.stack([values["pan"], values["tilt"]], axis=1).astype(np.float64)
 
     fast_pips, fast_values = table(fast, FAST_LOOP, 1 / 128)
     slow_pips, slow_values = table(slow, SLOW_LOOP, 1.0)
@@ -222,21 +223,22 @@ def test_two_shares_following_link_carry_the_same_pip(tmp_path):
     assert run["statuses"] == [0, 0], logs[-2000:]
     moments, beats = np.array(run["samples"]).T
     show = build_show(read(path))
+    home = show.home_frame()
     offsets = {}
     for universe in (1, 2):
         find = pip_finder(show, universe)
         rows = [(moment, find(slots)) for moment, got, slots in received_frames(tmp_path / "received.txt")
-                if got == universe and moments[0] + SETTLE < moment < moments[-1]]
+                if got == universe and slots != home[universe] and moments[0] + SETTLE < moment < moments[-1]]
         assert len(rows) > 44 * (LINK_SECONDS - SETTLE - 1) * 0.5, f"universe {universe}: {len(rows)} frames"
         at, pips = np.array(rows).T
         # A frame leaves its process a little before OLA's client stamps it:
         # the largest offsets are the frames that came through fastest.
         offsets[universe] = wrapped(pips - BEAT * np.interp(at, moments, beats), SLOW_LOOP)
-    envelope = {universe: float(np.percentile(values, 90)) for universe, values in offsets.items()}
+    envelope = {universe: float(np.percentile(values, 95)) for universe, values in offsets.items()}
     middle = {universe: float(np.median(values)) for universe, values in offsets.items()}
-    print(f"pip minus Link beat x 64: p90 {envelope}, median {middle}")
+    print(f"pip minus Link beat x 64: p95 {envelope}, median {middle}")
     # Each follows the session (a delay of a few milliseconds is a fraction of a pip) ...
     assert all(abs(wrapped(value, 4 * BEAT)) < 1.0 for value in envelope.values()), envelope
     # ... and the two carry the same pip at the same beat, in the same bar.
     assert abs(envelope[1] - envelope[2]) <= 0.05, envelope
-    assert math.isclose(middle[1], middle[2], abs_tol=0.25), middle
+    assert math.isclose(middle[1], middle[2], abs_tol=0.1), middle
