@@ -80,24 +80,40 @@ def test_osc_output_counts_a_failed_send_and_goes_on(tmp_path):
     assert output.errors == 2 and isinstance(output.last_error, OSError)
 
 
-@pytest.mark.parametrize("share, universes", [(None, [1, 2]), ("2", [2]), ("1-1", [1])])
-def test_a_run_sends_the_share_on_time_and_ends_at_home(tmp_path, share, universes):
+def slots_by_universe(kind, packets):
+    """{universe: [slots, ...]} from Art-Net or sACN packets, in arrival order."""
+    frames = {}
+    for packet in packets:
+        if kind == "artnet":
+            assert packet[:12] == b"Art-Net\0\x00\x50\x00\x0e"
+            universe, slots = int.from_bytes(packet[14:16], "little"), packet[18:]
+        else:
+            from sacn.messages.data_packet import DataPacket
+
+            message = DataPacket.make_data_packet(packet)
+            universe, slots = message.universe, bytes(message.dmxData)
+        frames.setdefault(universe, []).append(slots)
+    return frames
+
+
+@pytest.mark.parametrize("kind, share, universes", [("artnet", None, [1, 2]), ("artnet", "2", [2]),
+                                                     ("sacn", "1-1", [1])])
+def test_a_run_sends_the_share_on_time_and_ends_at_home(tmp_path, kind, share, universes):
     pytest.importorskip("kinetrope_tools.live")
+    if kind == "sacn":
+        pytest.importorskip("sacn")
     from kinetrope_tools.show.cli import main
 
     with receiver() as listener:
         port = listener.getsockname()[1]
-        path = show_file(tmp_path, f"[outputs.artnet]\nport = {port}\n")
+        path = show_file(tmp_path, f"[outputs.{kind}]\nport = {port}\n")
         errors = io.StringIO()
         arguments = [str(path), "--seconds", "1"] + (["--universes", share] if share else [])
         assert main(arguments, errors) == 0
         packets = drain(listener)
     show = build_show(read(path))
     home = show.home_frame()
-    by_universe = {}
-    for packet in packets:
-        assert packet[:12] == b"Art-Net\0\x00\x50\x00\x0e"
-        by_universe.setdefault(int.from_bytes(packet[14:16], "little"), []).append(packet[18:])
+    by_universe = slots_by_universe(kind, packets)
     assert sorted(by_universe) == universes
     for universe, frames in by_universe.items():
         assert 20 <= len(frames) <= 46  # 44 fps for a second, with room for a loaded machine
