@@ -4,7 +4,9 @@ machine, the last frame at home, and the OSC output's messages."""
 import io
 import math
 import os
+import signal
 import socket
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -154,3 +156,24 @@ def test_taps_come_from_space_enter_and_t(tmp_path):
         while len(taps) < 3 and time.monotonic() < deadline:
             time.sleep(0.01)
     assert len(taps) == 3
+
+
+@pytest.mark.parametrize("stop", [signal.SIGINT, signal.SIGTERM])
+def test_a_signal_ends_the_show_with_every_fixture_at_home(tmp_path, stop):
+    pytest.importorskip("kinetrope_tools.live")
+    with receiver() as listener:
+        path = show_file(tmp_path, f"[outputs.artnet]\nport = {listener.getsockname()[1]}\n")
+        show = subprocess.Popen([sys.executable, "-m", "kinetrope_tools.show", str(path)], cwd=ROOT,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        try:
+            listener.settimeout(30)
+            listener.recv(2048)  # playing
+            show.send_signal(stop)
+            _, errors = show.communicate(timeout=30)
+        finally:
+            if show.poll() is None:
+                show.kill()
+        packets = drain(listener)
+    home = build_show(read(path)).home_frame()
+    assert show.returncode == 0, errors
+    assert {universe: frames[-1] for universe, frames in slots_by_universe("artnet", packets).items()} == home
