@@ -10,6 +10,7 @@ on entering a ``with`` block and leave with ``close()``.
 
 from __future__ import annotations
 
+import math
 import statistics
 from collections import deque
 from types import TracebackType
@@ -18,10 +19,11 @@ from typing import SupportsFloat
 from kinetrope_tools.live.clock import LiveClock
 from kinetrope_tools.tempo import PIPS_PER_BEAT, SECONDS_PER_MINUTE, _finite, seconds_per_pip
 
-# A difference between a source and the clock larger than this is not a drift
-# to slew away but a different place (a new session, a relocated song): the
-# clock jumps there.
-DEFAULT_JUMP_BEYOND = float(PIPS_PER_BEAT)
+# A difference between a source and the clock larger than this (a 32nd note)
+# is not drift to slew away but a different place (a session joined or
+# re-formed, a song relocated): the clock jumps there. Following a tempo
+# change never puts the clock this far off.
+DEFAULT_JUMP_BEYOND = PIPS_PER_BEAT / 8
 
 
 def nearest(position: float, target: float, period: float) -> float:
@@ -54,11 +56,13 @@ class Source:
 
     def steer(self, target: float, now: float, jump_beyond: float) -> None:
         """Moves the clock towards ``target`` (its position at ``now``): a
-        slewed correction, or a jump where the two are further apart than
-        ``jump_beyond`` pips. Records the difference as the offset."""
+        slewed correction, or a jump where the two have moved further apart
+        than ``jump_beyond`` pips since the last correction (what the clock
+        is still making up is no surprise). Records the difference as the
+        offset."""
         error = target - self.clock.position(now)
         self.offset = error
-        if abs(error) > jump_beyond:
+        if abs(error - self.clock.correcting(now)) > jump_beyond:
             self.clock.seek(target, now)
         else:
             self.clock.correct(target, now)
@@ -84,8 +88,9 @@ class InternalSource(Source):
 class TapTempo(Source):
     """Tempo from taps on the beat: the median gap of the last ``taps`` taps
     sets the tempo, and each tap pulls the nearest beat towards itself (by
-    slewing). A pause longer than ``pause`` seconds starts counting afresh, so
-    one late tap never drags the tempo."""
+    slewing, however far it is: a tap is a gesture, and the show should
+    glide, not jump). A pause longer than ``pause`` seconds starts counting
+    afresh, so one late tap never drags the tempo."""
 
     name = "tap"
 
@@ -124,5 +129,5 @@ class TapTempo(Source):
             return None
         self.clock.set_bpm(bpm, t)
         here = self.clock.position(t)
-        self.steer(nearest(here, 0.0, PIPS_PER_BEAT), t, DEFAULT_JUMP_BEYOND)
+        self.steer(nearest(here, 0.0, PIPS_PER_BEAT), t, math.inf)
         return bpm
