@@ -38,7 +38,10 @@ def open_source(spec: ClockSpec) -> tuple[Any, Any]:
             return clock, MidiClockSource(clock, spec.port).open()
         return clock, InternalSource(clock).open()
     except (ImportError, OSError, ValueError) as error:
-        raise ShowFileError(("clock", "port" if spec.source == "midi" else "source"), str(error)) from None
+        missing_extra = isinstance(error, ImportError) and error.name in ("aalink", "mido")
+        if spec.source == "midi" and not missing_extra:
+            raise ShowFileError(("clock", "port"), f"cannot open the MIDI input {spec.port!r}: {error}") from None
+        raise ShowFileError(("clock", "source"), str(error)) from None
 
 
 @contextlib.contextmanager

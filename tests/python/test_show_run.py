@@ -177,3 +177,20 @@ def test_a_signal_ends_the_show_with_every_fixture_at_home(tmp_path, stop):
     home = build_show(read(path)).home_frame()
     assert show.returncode == 0, errors
     assert {universe: frames[-1] for universe, frames in slots_by_universe("artnet", packets).items()} == home
+
+
+@pytest.mark.parametrize("clock, key, reason", [
+    ('source = "midi"\nport = "no such port"', "clock.port", "cannot open the MIDI input 'no such port'"),
+    ('source = "link"', "clock.source", "the 'link' extra installs"),
+])
+def test_a_clock_source_that_cannot_start_is_one_line(tmp_path, monkeypatch, clock, key, reason):
+    pytest.importorskip("kinetrope_tools.live.midi", reason="the MIDI clock source is not in this installation")
+    from kinetrope_tools.show.cli import main
+
+    monkeypatch.setitem(sys.modules, "aalink", None)  # as where the link extra is not installed
+    monkeypatch.delitem(sys.modules, "kinetrope_tools.live.link", raising=False)
+    path = show_file(tmp_path, "[outputs.artnet]\n", clock=clock)
+    errors = io.StringIO()
+    assert main([str(path), "--seconds", "0.1"], errors) == 2
+    line = errors.getvalue()
+    assert line.count("\n") == 1 and line.startswith(f"{path}:") and f": {key}: " in line and reason in line, line
