@@ -91,15 +91,16 @@ def status_info(clock: Any, source: Any, driver: Any, position: float) -> dict[s
     stats = driver.stats()
     bar, beat = bar_and_beat(position, clock.beats_per_bar)
     return {"bpm": clock.bpm, "bar": bar, "beat": beat, "position": position, "source": source.name,
-            "offset": float(source.offset), "frames": stats.frames, "late": stats.late,
+            "peers": getattr(source, "peers", None), "offset": float(source.offset), "frames": stats.frames, "late": stats.late,
             "dropped": stats.dropped, "jitter_p50": stats.jitter_p50, "jitter_p99": stats.jitter_p99,
             "send_errors": stats.send_errors}
 
 
 def status_text(info: dict[str, Any]) -> str:
     """``128.0 BPM  bar 3 beat 2  link offset +0.012 pip  1234 frames ...``"""
+    peers = f" ({info['peers']} peers)" if info.get("peers") is not None else ""
     return (f"{info['bpm']:6.1f} BPM  bar {info['bar']:>4} beat {info['beat']}  "
-            f"{info['source']} offset {info['offset']:+.3f} pip  "
+            f"{info['source']}{peers} offset {info['offset']:+.3f} pip  "
             f"{info['frames']} frames, {info['late']} late, {info['dropped']} dropped, "
             f"lateness p50 {info['jitter_p50'] * 1e3:.2f} ms p99 {info['jitter_p99'] * 1e3:.2f} ms  "
             f"send errors {info['send_errors']}")
