@@ -118,7 +118,8 @@ def build_show(spec: ShowSpec, share: frozenset[int] | None = None) -> Show:
         return Show(spec, rig, every, every)
     chosen = [universe for universe in every if universe in share]
     if not chosen:
-        raise ShareError(f"--universes {spans(share)}: nothing is patched there; the patch uses universes {spans(every)}")
+        raise ShareError(f"--universes {spans(share)}: nothing is patched there; "
+                         f"the patch uses universes {spans(every)}")
     groups = {patched.group for patched in rig.patch if patched.universe in share}
     if len(groups) < len(spec.groups):
         rig = build_rig(spec, fixtures, groups)

@@ -73,7 +73,8 @@ def patch_table(show: Show) -> str:
     patch = show.patch
     outputs = ", ".join(output_label(output) for output in spec.outputs.values())
     groups = sorted({patched.group for patched in patch})
-    lines = [f"{spec.path}: {len(patch)} fixtures in {len(groups)} group{"s" if len(groups) != 1 else ""} on universes {spans(show.universes)}"
+    plural = "s" if len(groups) != 1 else ""
+    lines = [f"{spec.path}: {len(patch)} fixtures in {len(groups)} group{plural} on universes {spans(show.universes)}"
              f" (of {spans(show.all_universes)}); {spec.fps:g} fps; clock {spec.clock.source} at "
              f"{spec.clock.bpm:g} BPM; outputs: {outputs or 'none'}"]
     rows = [("universe", "address", "fixture", "profile", "channels")]

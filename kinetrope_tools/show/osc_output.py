@@ -19,6 +19,8 @@ from typing import Any, Protocol, cast
 class PointGroup(Protocol):
     name: str
 
+    def __len__(self) -> int: ...
+
     def points(self, position: float) -> Any: ...
 
 
@@ -48,7 +50,7 @@ class OscOutput:
         self._message = osc.motion_message
         self.groups = list(groups)
         self.prefix = prefix.rstrip("/")
-        self.addresses = [[f"{self.prefix}/{group.name}/{n}" for n in range(1, len(group) + 1)]  # type: ignore[arg-type]
+        self.addresses = [[f"{self.prefix}/{group.name}/{n}" for n in range(1, len(group) + 1)]
                           for group in self.groups]
         self.client = UDPClient(address, port)
         self.errors = 0

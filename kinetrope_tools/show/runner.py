@@ -91,7 +91,8 @@ def status_info(clock: Any, source: Any, driver: Any, position: float) -> dict[s
     stats = driver.stats()
     bar, beat = bar_and_beat(position, clock.beats_per_bar)
     return {"bpm": clock.bpm, "bar": bar, "beat": beat, "position": position, "source": source.name,
-            "peers": getattr(source, "peers", None), "offset": float(source.offset), "frames": stats.frames, "late": stats.late,
+            "peers": getattr(source, "peers", None), "offset": float(source.offset), "frames": stats.frames,
+            "late": stats.late,
             "dropped": stats.dropped, "jitter_p50": stats.jitter_p50, "jitter_p99": stats.jitter_p99,
             "send_errors": stats.send_errors}
 

@@ -132,7 +132,8 @@ def in_namespace(code, config, timeout=180):
     """Runs ``code`` (Python) as root in a new network namespace, with the
     tests and the checkout on its path; raises with the tail of its output
     and of olad's log when it fails."""
-    paths = [str(HERE.parents[1]), str(HERE)] + [path for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path]
+    inherited = [path for path in os.environ.get("PYTHONPATH", "").split(os.pathsep) if path]
+    paths = [str(HERE.parents[1]), str(HERE), *inherited]
     environment = dict(os.environ, PYTHONPATH=os.pathsep.join(paths))
     run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=HERE.parents[1],
                          capture_output=True, text=True, timeout=timeout)
