@@ -209,3 +209,20 @@ def test_key_lines_skip_strings_and_arrays(text, key, line):
 def test_universe_shares_round_trip(text, universes):
     assert parse_universes(text) == universes
     assert parse_universes(spans(universes)) == universes
+
+
+QXF = Path("/usr/share/qlcplus/fixtures/Martin/Martin-MAC-250-Wash.qxf")
+
+
+@pytest.mark.skipif(not QXF.is_file(), reason="qlcplus-data (the fixture library) is not installed")
+@pytest.mark.parametrize("mode, status, found", [
+    ("16 Ex (16 Bit Extended)", 0, "1-19  heads[0]"),
+    (None, 0, "1-13  heads[0]"),
+    ("nope", 2, ":9: profiles.head.mode: <Mode>: no mode named 'nope'; modes: 16 Bt"),
+])
+def test_a_qxf_profile_takes_its_mode_from_the_show(tmp_path, capsys, mode, status, found):
+    profile = f'file = "{QXF}"' + (f'\nmode = "{mode}"' if mode else "")
+    path = show_folder(tmp_path, GOOD.replace('file = "head.toml"', profile))
+    errors = io.StringIO()
+    assert main([str(path), "--check"], errors) == status
+    assert found in (capsys.readouterr().out if status == 0 else errors.getvalue())
