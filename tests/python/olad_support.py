@@ -151,7 +151,7 @@ RECEIVER = """
 import sys, time
 from ola.ClientWrapper import ClientWrapper
 universes, seconds, path = [int(u) for u in sys.argv[1].split(",")], float(sys.argv[2]), sys.argv[3]
-out = open(path, "w")
+out = open(path, "w", buffering=1)  # whole lines, whenever it is stopped
 wrapper = ClientWrapper()
 client = wrapper.Client()
 def keeper(universe):
