@@ -18,7 +18,7 @@ from collections.abc import Sequence
 from typing import Any, NoReturn, TextIO
 
 from kinetrope_tools.show.build import ShareError, Show, build_show, open_output, open_preview
-from kinetrope_tools.show.runner import open_source, play
+from kinetrope_tools.show.runner import clock_and_source, play
 from kinetrope_tools.show.schema import OutputSpec, ShowFileError, ShowSpec, read
 from kinetrope_tools.show.share import parse_universes, spans
 
@@ -100,8 +100,7 @@ def open_outputs(show: Show, preview: bool) -> list[Any]:
                 raise ShowFileError((), f"--preview: {error}") from None
     except BaseException:
         for output in opened:
-            with contextlib.suppress(Exception):
-                output.close()
+            close_quietly(output)
         raise
     return opened
 
@@ -114,6 +113,11 @@ def check_outputs(show: Show) -> None:
             open_output(spec, show).close()
 
 
+def close_quietly(output: Any) -> None:
+    with contextlib.suppress(Exception):
+        output.close()
+
+
 def fail(message: str, stream: TextIO) -> int:
     print(message, file=stream, flush=True)
     return 2
@@ -123,37 +127,28 @@ def main(argv: Sequence[str] | None = None, stream: TextIO | None = None) -> int
     errors = stream if stream is not None else sys.stderr
     args = parser().parse_args(argv)
     spec: ShowSpec | None = None
-    try:
-        spec = read(args.show)
-        show = build_show(spec, args.universes)
-        if args.check:
-            check_outputs(show)
-            print(patch_table(show))
-            return 0
-        if not spec.outputs and not args.preview:
-            raise ShowFileError(("outputs",), "no outputs: add an [outputs.artnet] table (or run with --preview)")
-        clock, source = open_source(spec.clock)
-    except ShowFileError as error:
-        return fail(error.one_line(args.show, spec.text if spec is not None else ""), errors)
-    except ShareError as error:
-        return fail(f"{PROG}: error: {error}", errors)
-    try:
+    with contextlib.ExitStack() as stack:
         try:
+            spec = read(args.show)
+            show = build_show(spec, args.universes)
+            if args.check:
+                check_outputs(show)
+                print(patch_table(show))
+                return 0
+            if not spec.outputs and not args.preview:
+                raise ShowFileError(("outputs",), "no outputs: add an [outputs.artnet] table (or run with --preview)")
+            clock, source = stack.enter_context(clock_and_source(spec.clock))
             outputs = open_outputs(show, args.preview)
         except ShowFileError as error:
-            return fail(error.one_line(args.show, spec.text), errors)
+            return fail(error.one_line(args.show, spec.text if spec is not None else ""), errors)
+        except ShareError as error:
+            return fail(f"{PROG}: error: {error}", errors)
         for output in outputs:
+            stack.callback(close_quietly, output)
             url = getattr(output, "url", None)
             if url:
                 print(f"preview: {url}", file=errors, flush=True)
-        try:
-            stats = play(show, clock, source, outputs, args.seconds, stream=errors)
-        finally:
-            for output in outputs:
-                with contextlib.suppress(Exception):
-                    output.close()
-    finally:
-        source.close()
+        stats = play(show, clock, source, outputs, args.seconds, stream=errors)
     print(f"kinetrope: {stats}", file=errors, flush=True)
     return 0
 

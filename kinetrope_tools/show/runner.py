@@ -18,30 +18,54 @@ TAP_KEYS = b" \nt"
 STATUS_EVERY = 0.25  # seconds between status updates
 
 
-def open_source(spec: ClockSpec) -> tuple[Any, Any]:
-    """The live clock and the source steering it, open and following; a
-    source that cannot start (its library missing, no such MIDI port) is a
-    ShowFileError at the key that chose it."""
-    from kinetrope_tools.live import InternalSource, LiveClock, TapTempo
+@contextlib.contextmanager
+def clock_and_source(spec: ClockSpec) -> Iterator[tuple[Any, Any]]:
+    """The live clock and the source steering it, open and following until
+    the block ends; a source that cannot start (its library missing, no
+    such MIDI input) is a ShowFileError at the key that chose it."""
+    from kinetrope_tools.live import InternalSource, LiveClock, Source, TapTempo
 
-    clock = LiveClock(spec.bpm, beats_per_bar=spec.beats_per_bar)
-    try:
-        if spec.source == "tap":
-            return clock, TapTempo(clock).open()
-        if spec.source == "link":
-            from kinetrope_tools.live import LinkSource
+    # A MIDI clock's show waits for the master's Start.
+    clock = LiveClock(spec.bpm, beats_per_bar=spec.beats_per_bar, running=spec.source != "midi")
+    source: Source
+    with contextlib.ExitStack() as stack:
+        try:
+            if spec.source == "tap":
+                source = TapTempo(clock)
+            elif spec.source == "link":
+                from kinetrope_tools.live import LinkSource
 
-            return clock, LinkSource(clock, quantum=spec.quantum).open()
-        if spec.source == "midi":
-            from kinetrope_tools.live import MidiClockSource
+                source = LinkSource(clock, quantum=spec.quantum)
+            elif spec.source == "midi":
+                source = midi_source(clock, spec, stack)
+            else:
+                source = InternalSource(clock)
+            stack.enter_context(source)
+        except (ImportError, OSError, ValueError) as error:
+            raise source_error(spec, error) from None
+        yield clock, source
 
-            return clock, MidiClockSource(clock, spec.port).open()
-        return clock, InternalSource(clock).open()
-    except (ImportError, OSError, ValueError) as error:
-        missing_extra = isinstance(error, ImportError) and error.name in ("aalink", "mido")
-        if spec.source == "midi" and not missing_extra:
-            raise ShowFileError(("clock", "port"), f"cannot open the MIDI input {spec.port!r}: {error}") from None
-        raise ShowFileError(("clock", "source"), str(error)) from None
+
+def midi_source(clock: Any, spec: ClockSpec, stack: contextlib.ExitStack) -> Any:
+    """A MIDI clock source on the named input, or on a mido socket port
+    (``socket = "HOST:PORT"``), which is closed with the show."""
+    from kinetrope_tools.live import MidiClockSource
+
+    if spec.socket is None:
+        return MidiClockSource(clock, spec.port)
+    import mido.sockets  # type: ignore[import-untyped]
+
+    host, port = spec.socket
+    return MidiClockSource(clock, stack.enter_context(mido.sockets.connect(host, port)))
+
+
+def source_error(spec: ClockSpec, error: BaseException) -> ShowFileError:
+    missing_extra = isinstance(error, ImportError) and error.name in ("aalink", "mido")
+    if spec.source != "midi" or missing_extra:
+        return ShowFileError(("clock", "source"), str(error))
+    if spec.socket is not None:
+        return ShowFileError(("clock", "socket"), f"cannot connect to the MIDI socket {spec.socket_text}: {error}")
+    return ShowFileError(("clock", "port"), f"cannot open the MIDI input {spec.port!r}: {error}")
 
 
 @contextlib.contextmanager

@@ -9,7 +9,8 @@ A show file is TOML::
     bpm = 128                                 # the tempo to start from
     beats_per_bar = 4                         # the default
     # quantum = 16                            # link: beats kept in phase (a bar)
-    # port = "DJ mixer"                       # midi: the input port to follow
+    # port = "DJ mixer"                       # midi: the input port to follow,
+    # socket = "127.0.0.1:9080"               # or a mido socket port
 
     [profiles.head]
     file = "head.toml"                        # a profile file beside the show,
@@ -61,7 +62,7 @@ LARGEST_GROUP = 65536
 SLOTS = 512
 
 TOP_KEYS = ("fps", "clock", "profiles", "groups", "outputs")
-CLOCK_KEYS = ("source", "bpm", "beats_per_bar", "quantum", "port")
+CLOCK_KEYS = ("source", "bpm", "beats_per_bar", "quantum", "port", "socket")
 LARGEST_QUANTUM = 1024.0  # beats
 GROUP_KEYS = ("profile", "count", "universe", "address", "motion")
 OUTPUT_KEYS = ("type", "address", "port", "prefix")
@@ -101,6 +102,11 @@ class ClockSpec:
     beats_per_bar: int = 4
     quantum: float | None = None
     port: str | None = None
+    socket: tuple[str, int] | None = None
+
+    @property
+    def socket_text(self) -> str:
+        return "" if self.socket is None else f"{self.socket[0]}:{self.socket[1]}"
 
 
 @dataclass(frozen=True)
@@ -212,12 +218,26 @@ def read_clock(value: object) -> ClockSpec:
         if source != "link":
             raise ShowFileError(key + ("quantum",), f"only a link clock has a quantum, not {source}")
         quantum = positive_at(table["quantum"], key + ("quantum",), LARGEST_QUANTUM)
-    port = None
+    port = socket = None
+    for name in ("port", "socket"):
+        if name in table and source != "midi":
+            raise ShowFileError(key + (name,), f"only a midi clock has a {name}, not {source}")
     if source == "midi":
-        port = text_at(required(table, key, "port"), key + ("port",))
-    elif "port" in table:
-        raise ShowFileError(key + ("port",), f"only a midi clock has a port, not {source}")
-    return ClockSpec(source, bpm, beats_per_bar, quantum, port)
+        if ("port" in table) == ("socket" in table):
+            raise ShowFileError(key, "a midi clock needs either port = \"input name\" or socket = \"HOST:PORT\"")
+        if "port" in table:
+            port = text_at(table["port"], key + ("port",))
+        else:
+            socket = host_and_port(text_at(table["socket"], key + ("socket",)), key + ("socket",))
+    return ClockSpec(source, bpm, beats_per_bar, quantum, port, socket)
+
+
+def host_and_port(text: str, key: KeyPath) -> tuple[str, int]:
+    """HOST:PORT (an IPv6 host in brackets)."""
+    host, separator, port = text.rpartition(":")
+    if not separator or not host or not port.isdigit() or not 0 < int(port) < 65536:
+        raise ShowFileError(key, f"must be HOST:PORT, not {text!r}")
+    return host.removeprefix("[").removesuffix("]"), int(port)
 
 
 def read_profile(name: str, value: object, folder: Path) -> ProfileSpec:

@@ -8,6 +8,7 @@ import signal
 import socket
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -181,6 +182,7 @@ def test_a_signal_ends_the_show_with_every_fixture_at_home(tmp_path, stop):
 
 @pytest.mark.parametrize("clock, key, reason", [
     ('source = "midi"\nport = "no such port"', "clock.port", "cannot open the MIDI input 'no such port'"),
+    ('source = "midi"\nsocket = "127.0.0.1:{closed}"', "clock.socket", "cannot connect to the MIDI socket"),
     ('source = "link"', "clock.source", "the 'link' extra installs"),
 ])
 def test_a_clock_source_that_cannot_start_is_one_line(tmp_path, monkeypatch, clock, key, reason):
@@ -189,8 +191,51 @@ def test_a_clock_source_that_cannot_start_is_one_line(tmp_path, monkeypatch, clo
 
     monkeypatch.setitem(sys.modules, "aalink", None)  # as where the link extra is not installed
     monkeypatch.delitem(sys.modules, "kinetrope_tools.live.link", raising=False)
-    path = show_file(tmp_path, "[outputs.artnet]\n", clock=clock)
+    with socket.socket() as probe:  # a port nothing listens on
+        probe.bind(("127.0.0.1", 0))
+        closed = probe.getsockname()[1]
+    path = show_file(tmp_path, "[outputs.artnet]\n", clock=clock.format(closed=closed))
     errors = io.StringIO()
     assert main([str(path), "--seconds", "0.1"], errors) == 2
     line = errors.getvalue()
     assert line.count("\n") == 1 and line.startswith(f"{path}:") and f": {key}: " in line and reason in line, line
+
+
+def midi_master(port, start, seconds=1.5, bpm=140.0):
+    """A MIDI clock master on a mido socket port: Start (if ``start``), then
+    24 ticks a beat for ``seconds``, then Stop."""
+    import mido
+    import mido.sockets
+
+    with mido.sockets.PortServer("127.0.0.1", port) as server:
+        out = server.accept()
+        if start:
+            out.send(mido.Message("start"))
+        due = time.monotonic()
+        for _ in range(round(seconds * bpm / 60 * 24)):
+            time.sleep(max(0.0, due - time.monotonic()))
+            out.send(mido.Message("clock"))
+            due += 60 / bpm / 24
+        out.send(mido.Message("stop"))
+        out.close()
+
+
+@pytest.mark.parametrize("start", [True, False])
+def test_a_midi_clock_show_moves_only_once_the_master_starts(tmp_path, start):
+    pytest.importorskip("kinetrope_tools.live.midi", reason="the MIDI clock source is not in this installation")
+    from kinetrope_tools.show.cli import main
+
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    master = threading.Thread(target=midi_master, args=(port, start), daemon=True)
+    master.start()
+    time.sleep(0.2)  # listening
+    with receiver() as listener:
+        path = show_file(tmp_path, f"[outputs.artnet]\nport = {listener.getsockname()[1]}\n",
+                         clock=f'source = "midi"\nsocket = "127.0.0.1:{port}"')
+        errors = io.StringIO()
+        assert main([str(path), "--seconds", "1.2"], errors) == 0, errors.getvalue()
+        frames = slots_by_universe("artnet", drain(listener))[1][:-1]  # the last is home
+    master.join(5)
+    assert len(frames) > 20 and (len(set(frames)) > len(frames) // 2 if start else len(set(frames)) == 1)
