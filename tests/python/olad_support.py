@@ -3,8 +3,9 @@ network namespace the test makes itself, so nothing leaves the machine.
 
 A test calls ``unavailable()`` (a reason to skip, or None) and
 ``olad_config()`` outside the namespace, then runs its body under
-``unshare -n`` (``in_namespace``) where ``running_olad`` starts the daemon,
-patches its Art-Net input ports to universes and records them with
+``unshare -n`` (``in_namespace``) where ``network_up`` readies the network
+and ``running_olad`` starts the daemon, patches input ports of the
+protocol's device (Art-Net or E1.31) to universes and records them with
 ``ola_recorder``; ``recorded_frames`` reads the recording back."""
 
 import contextlib
@@ -21,6 +22,22 @@ from pathlib import Path
 OLAD_USER = "kinetrope-olad"
 PREAMBLE = bytes([0xA5]) * 512  # no rig frame looks like this: marks the warm-up
 HERE = Path(__file__).resolve().parent
+PLUGINS = ("artnet", "dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
+           "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi", "uartdmx",
+           "usbdmx", "usbserial")
+
+# How olad hears each protocol inside the namespace: Art-Net on loopback
+# (input ports 1 and 2 hear port-addresses 1 and 2); E1.31 needs an interface
+# other than loopback, so a veth pair is made and given a loopback-range address.
+SACN_ADDRESS = "127.2.0.1"
+PROTOCOLS = {
+    "artnet": {"device": "ArtNet", "ports": ("1", "2"), "conf": ("artnet", "use_loopback = true\nip = 127.0.0.1\n"),
+               "links": []},
+    "sacn": {"device": "E1.31", "ports": ("0", "1"), "conf": ("e131", f"ip = {SACN_ADDRESS}\n"),
+             "links": [["ip", "link", "add", "kt0", "type", "veth", "peer", "name", "kt1"],
+                       ["ip", "addr", "add", f"{SACN_ADDRESS}/32", "dev", "kt0"],
+                       ["ip", "link", "set", "kt0", "up"], ["ip", "link", "set", "kt1", "up"]]},
+}
 
 
 def wait_for(condition, seconds, what):
@@ -49,50 +66,56 @@ def without_preamble(frames):
     return frames[start:]
 
 
-def unavailable(*tools):
+def unavailable(protocol="artnet"):
     """Why a daemon test cannot run here, or None."""
     if os.geteuid() != 0:
         return "the olad test must run as root: it creates the unprivileged user olad runs as"
-    needed = ("olad", "ola_patch", "ola_recorder", "ola_dev_info", "unshare", "ip", "runuser") + tools
-    missing = [tool for tool in needed if shutil.which(tool) is None]
+    missing = [tool for tool in ("olad", "ola_patch", "ola_recorder", "ola_dev_info", "unshare", "ip", "runuser")
+               if shutil.which(tool) is None]
     if missing:
         return f"missing {', '.join(missing)} (Debian packages ola, util-linux, iproute2)"
     if subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode != 0:
         return "network namespaces are not permitted here (unshare -n failed)"
+    if protocol == "sacn" and subprocess.run(["unshare", "-n", *PROTOCOLS["sacn"]["links"][0]],
+                                             capture_output=True).returncode != 0:
+        return "olad's E1.31 needs an interface besides loopback, and veth pairs are not permitted here"
     return None
 
 
-def olad_config():
-    """A config directory the daemon's user owns: Art-Net on loopback, the other plugins off."""
+def olad_config(protocol="artnet"):
+    """A config directory the daemon's user owns: the protocol's plugin on, the other plugins off."""
     if subprocess.run(["id", "-u", OLAD_USER], capture_output=True).returncode != 0:
         subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", OLAD_USER],
                        check=True)
     config = Path(tempfile.mkdtemp(prefix="kinetrope-olad-"))
-    (config / "ola-artnet.conf").write_text("enabled = true\nuse_loopback = true\nip = 127.0.0.1\n")
-    for plugin in ("dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
-                   "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi",
-                   "uartdmx", "usbdmx", "usbserial"):
-        (config / f"ola-{plugin}.conf").write_text("enabled = false\n")
+    plugin, settings = PROTOCOLS[protocol]["conf"]
+    (config / f"ola-{plugin}.conf").write_text("enabled = true\n" + settings)
+    for other in PLUGINS:
+        if other != plugin:
+            (config / f"ola-{other}.conf").write_text("enabled = false\n")
     shutil.chown(config, OLAD_USER)
     for path in config.iterdir():
         shutil.chown(path, OLAD_USER)
     return config
 
 
-def loopback_up(multicast=False):
-    """Inside the namespace: loopback up (and carrying multicast, for Link)."""
-    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+def network_up(protocol="artnet", multicast=False):
+    """Inside the namespace: loopback up, the protocol's own links, and
+    multicast on loopback when asked (for Link)."""
+    commands = [["ip", "link", "set", "lo", "up"], *PROTOCOLS[protocol]["links"]]
     if multicast:
-        subprocess.run(["ip", "link", "set", "lo", "multicast", "on"], check=True)
-        subprocess.run(["ip", "route", "add", "224.0.0.0/4", "dev", "lo"], check=True)
+        commands += [["ip", "link", "set", "lo", "multicast", "on"], ["ip", "route", "add", "224.0.0.0/4", "dev", "lo"]]
+    for command in commands:
+        subprocess.run(command, check=True)
 
 
 @contextlib.contextmanager
-def running_olad(config, recording, universes, sender):
-    """Inside the namespace: olad as the test's user, its Art-Net input ports
-    1, 2, ... patched to ``universes``, a recorder on them, warmed up with
-    PREAMBLE frames sent through ``sender`` until the recorder has one of
-    each universe."""
+def running_olad(config, recording, universes, sender, protocol="artnet"):
+    """Inside the namespace: olad as the test's user, input ports of the
+    protocol's device patched to ``universes``, a recorder on them, warmed up
+    with PREAMBLE frames sent through ``sender`` until the recorder has one
+    of each universe."""
+    setup = PROTOCOLS[protocol]
     log = open(Path(config) / "olad.log", "w")
     olad = subprocess.Popen(["runuser", "-u", OLAD_USER, "--", "olad", "-c", str(config), "--no-http",
                              "--no-register-with-dns-sd", "-l", "2"], stdout=log, stderr=log)
@@ -100,13 +123,13 @@ def running_olad(config, recording, universes, sender):
     try:
         device = []
 
-        def artnet_device():
+        def device_up():
             listing = subprocess.run(["ola_dev_info"], capture_output=True, text=True, timeout=10).stdout
-            device[:] = re.findall(r"Device (\d+): ArtNet", listing)
+            device[:] = re.findall(rf"Device (\d+): {re.escape(setup['device'])}", listing)
             return bool(device)
-        wait_for(artnet_device, 30, "olad's Art-Net device")
-        for port, universe in enumerate(universes, start=1):
-            subprocess.run(["ola_patch", "-d", device[0], "-p", str(port), "-i", "-u", str(universe)],
+        wait_for(device_up, 30, f"olad's {setup['device']} device")
+        for port, universe in zip(setup["ports"], universes):
+            subprocess.run(["ola_patch", "-d", device[0], "-p", port, "-i", "-u", str(universe)],
                            check=True, timeout=10)
         recorder = subprocess.Popen(["ola_recorder", "--record", str(recording), "--universes",
                                      ",".join(map(str, universes))], stdout=subprocess.DEVNULL)

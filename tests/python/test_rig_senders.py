@@ -4,11 +4,14 @@ inside a network namespace of its own."""
 
 import shutil
 import socket
+import subprocess
+import sys
 import time
+from pathlib import Path
 
 import pytest
-from olad_support import (in_namespace, loopback_up, olad_config, recorded_frames, running_olad, unavailable,
-                          wait_for, without_preamble)
+from olad_support import (SACN_ADDRESS, in_namespace, network_up, olad_config, recorded_frames, running_olad,
+                          unavailable, wait_for, without_preamble)
 
 from kinetrope_tools.rig import ArtNetSender, Fixture, Rig, SacnSender
 
@@ -126,12 +129,17 @@ def show_positions():
     return [frame * 128 / 60 * 64 / FPS for frame in range(FRAMES)]
 
 
-def namespace_run(config, recording):
+def make_sender(protocol):
+    return ArtNetSender("127.0.0.1") if protocol == "artnet" else SacnSender(SACN_ADDRESS)
+
+
+def namespace_run(config, recording, protocol):
     """Inside the new network namespace, as root: olad receiving universes 1
-    and 2 with a recorder on both, then the show sent at 44 frames a second."""
-    loopback_up()
+    and 2 over the protocol with a recorder on both, then the show sent at
+    44 frames a second."""
+    network_up(protocol)
     rig, positions = show_rig(), show_positions()
-    with ArtNetSender("127.0.0.1") as sender, running_olad(config, recording, (1, 2), sender):
+    with make_sender(protocol) as sender, running_olad(config, recording, (1, 2), sender, protocol):
         start = time.perf_counter()
         for number, position in enumerate(positions):
             delay = start + number / FPS - time.perf_counter()
@@ -143,14 +151,18 @@ def namespace_run(config, recording):
                  "the last frames")
 
 
-def test_olad_receives_every_frame_byte_for_byte():
-    reason = unavailable()
+@pytest.mark.parametrize("protocol", ["artnet", "sacn"])
+def test_olad_receives_every_frame_byte_for_byte(protocol):
+    if protocol == "sacn":
+        pytest.importorskip("sacn")
+    reason = unavailable(protocol)
     if reason:
         pytest.skip(reason)
-    config = olad_config()
+    config = olad_config(protocol)
     recording = config / "show.rec"
     try:
-        in_namespace(f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r})", config)
+        in_namespace(f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r}, "
+                     f"{protocol!r})", config)
         received = recorded_frames(recording)
     finally:
         shutil.rmtree(config, ignore_errors=True)
@@ -161,3 +173,12 @@ def test_olad_receives_every_frame_byte_for_byte():
         assert len(frames) == FRAMES, f"universe {universe}: {len(frames)} of {FRAMES} frames arrived"
         wrong = [number for number, frame in enumerate(expected) if frames[number] != frame[universe]]
         assert wrong == [], f"universe {universe}: frames {wrong[:10]} differ"
+
+
+def test_without_the_extra_only_sacn_asks_for_it():
+    script = ("import sys\nsys.modules['sacn'] = None\nfrom kinetrope_tools.rig import ArtNetSender, SacnSender\n"
+              "ArtNetSender().close()\ntry:\n    SacnSender()\nexcept ImportError as error:\n    print(error)\n")
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60,
+                            cwd=Path(__file__).resolve().parents[2])
+    assert result.returncode == 0, result.stderr
+    assert "pip install 'kinetrope[rig]'" in result.stdout

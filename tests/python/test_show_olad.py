@@ -15,7 +15,7 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-from olad_support import (in_namespace, loopback_up, olad_config, received_frames, receiver_unavailable,
+from olad_support import (in_namespace, network_up, olad_config, received_frames, receiver_unavailable,
                           recorded_frames, running_olad, start_receiver, unavailable, wait_for, without_preamble)
 
 from kinetrope_tools.rig import ArtNetSender
@@ -73,7 +73,7 @@ def namespace_show(config, recording, show_path, sent_path):
     the Art-Net output is kept, to compare with what olad received."""
     import kinetrope_tools.show.cli as cli
 
-    loopback_up()
+    network_up()
     sent = []
     opened = cli.open_output
 
@@ -120,7 +120,7 @@ def dj(samples, ready, stop):
 def namespace_link_shows(config, recording, show_path, out_folder):
     """Two runner processes (universe 1, universe 2) following a DJ's Link
     session into one olad; OLA's client stamps every frame it gets."""
-    loopback_up(multicast=True)
+    network_up(multicast=True)
     out = Path(out_folder)
     samples, ready, stop = [], threading.Event(), threading.Event()
     with ArtNetSender("127.0.0.1") as warm, running_olad(config, recording, (1, 2), warm):
