@@ -20,6 +20,7 @@ import math
 import operator
 from collections.abc import Sequence
 from dataclasses import dataclass, replace
+from functools import cached_property
 from typing import TYPE_CHECKING, Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
 
 import numpy as np
@@ -386,7 +387,7 @@ class Reading:
     def moving(self) -> tuple[int, ...]:
         return self.placed.moving
 
-    @property
+    @cached_property
     def whole_step(self) -> int | None:
         """The step as an integer, when whole pips map to whole pips exactly."""
         if (self.ends == "loop" and self.step.is_integer() and self.shift.is_integer()
@@ -414,12 +415,14 @@ def voice_step(options: VoiceOptions, period: int) -> float:
 
 
 def loop_shift(options: VoiceOptions, period: int) -> float:
-    """The phase as a position in [0, period)."""
+    """The phase as a position in one cycle: [0, period), or [0, 2 * period)
+    for ping-pong, whose cycle is a loop forth and a loop back."""
     scaled = options.phase * period
     if not math.isfinite(scaled):
         raise ValueError(f"phase {options.phase!r} is too large to place in the loop")
-    shift = scaled % period
-    return 0.0 if shift == period else shift  # a tiny negative phase rounds up to the full loop
+    cycle = 2 * period if options.ends == "pingpong" else period
+    shift = scaled % cycle
+    return 0.0 if shift == cycle else shift  # a tiny negative phase rounds up to the full cycle
 
 
 @dataclass(frozen=True, eq=False)

@@ -415,6 +415,9 @@ def test_pingpong_turns_exactly_at_the_loop_ends_and_mirrors_about_them(name, op
     loop = Voice(name, **options)
     forth = np.linspace(*sorted(pips_at_u(voice, [period * 0.5, period])), 50)
     assert identical(voice.render(forth), loop.render(forth))  # the second half of a leg is the loop's
+    back = voice.replace(phase=voice.options.phase + 1.0)  # a phase of one loop: the leg back
+    whole = np.arange(-3 * period, 3 * period, 7)
+    assert identical(back.render(whole), voice.render(whole + period / voice.reading.step))
 
 
 @pytest.mark.parametrize("name, options", TURNING)
