@@ -27,18 +27,19 @@ from typing import Any, Protocol, SupportsFloat, TextIO
 import numpy as np
 
 from kinetrope_tools.live.clock import LiveClock
+from kinetrope_tools.live.priority import realtime_priority, restore_priority
 from kinetrope_tools.tempo import _finite
 
 Frame = Mapping[int, bytes]
 Home = Frame | Callable[[], Frame] | None
 
-# How long before its slot a frame stops sleeping and waits in short steps:
-# enough to cover the scheduler's lateness in waking a sleeper on a busy
-# machine, short enough to cost little.
+# How long before its slot a frame stops sleeping long: enough to cover the
+# scheduler's lateness in waking a long sleeper. Then a short sleep takes it
+# to within SPIN of the slot (a short sleep overshoots less), and it spins
+# the rest.
 SLEEP_MARGIN = 0.002
-# The short step, and how close to the slot the driver spins instead.
-STEP = 0.0002
-SPIN = 0.00025
+SPIN = 0.0002
+
 # How many recent lateness figures the percentiles are taken over.
 LATENESS_WINDOW = 4096
 REPORT_EVERY = 1.0
@@ -89,6 +90,9 @@ class FrameDriver:
     returning one, or None for the home frame of the rig ``render`` belongs
     to (``rig.frame``), if it has one; False sends no last frame.
     ``on_frame(position)`` is called after each frame (a status line, say).
+    ``realtime`` asks the system to run the driver's thread at a real-time
+    priority while it runs, so other work cannot hold frames up (where the
+    system allows it: root or CAP_SYS_NICE; otherwise it runs as it is).
     ``time`` and ``sleep`` are the clock and the wait it uses (a test may
     pass its own).
     """
@@ -104,6 +108,7 @@ class FrameDriver:
         late_after: SupportsFloat = 0.002,
         on_frame: Callable[[float], None] | None = None,
         errors: TextIO | None = None,
+        realtime: bool = False,
         time: Callable[[], float] = time.monotonic,
         sleep: Callable[[float], None] = time.sleep,
     ) -> None:
@@ -115,11 +120,13 @@ class FrameDriver:
         self.home: Home = None if home is False else (home_of(render) if home is None or home is True else home)
         self.late_after = _finite(late_after, "late_after")
         self.on_frame = on_frame
+        self.realtime = realtime
         self._errors = errors
         self._time = time
         self._sleep = sleep
         self._stopping = threading.Event()
         self.frames = self.late = self.dropped = self.send_errors = 0
+        self.last_lateness = 0.0  # how long after its slot the last frame started, in seconds
         self._lateness = np.zeros(LATENESS_WINDOW)
         self._failures: dict[int, int] = {}
         self._reported = -math.inf
@@ -148,12 +155,14 @@ class FrameDriver:
         until = math.inf if seconds is None else _finite(seconds, "seconds")
         count = math.inf if frames is None else frames
         previous = self._catch_signals()
+        scheduling = realtime_priority() if self.realtime else None
         try:
             self._loop(until, count)
         finally:
             try:
                 self._send_last_frame()
             finally:
+                restore_priority(scheduling)
                 self._restore_signals(previous)
         return self.stats()
 
@@ -179,15 +188,15 @@ class FrameDriver:
             slot += 1
 
     def _wait_until(self, due: float) -> float:
-        """Sleeps until just before ``due``, then waits in short steps and
-        spins the last instant; returns the instant it woke."""
+        """Sleeps until just before ``due``, then briefly again, and spins
+        the last instant; returns the instant it woke."""
         now = self._time()
         if due - now > SLEEP_MARGIN:
             self._sleep(due - now - SLEEP_MARGIN)
             now = self._time()
         while now < due and not self._stopping.is_set():
             if due - now > SPIN:
-                self._sleep(STEP)
+                self._sleep(due - now - SPIN)
             now = self._time()
         return now
 
@@ -196,6 +205,7 @@ class FrameDriver:
         frame = self.render(position)
         self._send(frame)
         self._lateness[self.frames % LATENESS_WINDOW] = behind
+        self.last_lateness = behind
         self.frames += 1
         if behind > self.late_after:
             self.late += 1
@@ -259,3 +269,4 @@ class FrameDriver:
 def _label(output: object) -> str:
     name = getattr(output, "name", None)
     return str(name) if name else type(output).__name__
+

@@ -25,6 +25,7 @@ require("mido", "mido", "midi", "kinetrope_tools.live.MidiClockSource")
 import mido  # noqa: E402
 
 from kinetrope_tools.live.clock import LiveClock  # noqa: E402
+from kinetrope_tools.live.priority import realtime_priority  # noqa: E402
 from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, Source  # noqa: E402
 from kinetrope_tools.tempo import PIPS_PER_BEAT, _finite, seconds_per_pip  # noqa: E402
 
@@ -146,6 +147,8 @@ class MidiClockSource(Source):
     running; Stop holds it; Continue runs on from where it stopped (or from
     the last Song Position) at the next tick. ``window`` is how many recent
     ticks the tempo is taken from (96, four beats, by default).
+    ``realtime`` runs the reader at a real-time priority where the system
+    allows it, so a busy machine does not make ticks seem late.
     """
 
     name = "midi"
@@ -157,11 +160,13 @@ class MidiClockSource(Source):
         *,
         window: int = 4 * TICKS_PER_BEAT,
         jump_beyond: float = DEFAULT_JUMP_BEYOND,
+        realtime: bool = False,
     ) -> None:
         super().__init__(clock)
         if isinstance(window, bool) or not isinstance(window, int) or window < KEPT_ON_CHANGE:
             raise ValueError(f"window must be an int of at least {KEPT_ON_CHANGE}, not {window!r}")
         self.jump_beyond = _finite(jump_beyond, "jump_beyond")
+        self.realtime = realtime
         self._port = port
         self._owns_port = port is None or isinstance(port, str)
         self.line = TickLine(window)
@@ -197,6 +202,8 @@ class MidiClockSource(Source):
             self._port.close()
 
     def _listen(self) -> None:
+        if self.realtime:
+            realtime_priority()  # for this thread alone, which ends with the source
         port = self._port
         while not self._leaving.is_set():
             message = port.poll()
