@@ -45,6 +45,8 @@ class Placed:
     address: int
     channels: int
     kind: str  # "head" (has pan or tilt) or "cell" (level and colour only)
+    pan_centre: float  # degrees at the middle of the range: the head's straight-down reference
+    tilt_centre: float
     x: float
     y: float
     z: float
@@ -96,6 +98,7 @@ def place(rig: Any) -> list[Placed]:
             placed[number] = Placed(
                 name=entry.name, group=group, index=entry.index, universe=entry.universe,
                 address=entry.address, channels=entry.fixture.channels, kind=kinds[number],
+                pan_centre=entry.fixture.pan_range / 2.0, tilt_centre=entry.fixture.tilt_range / 2.0,
                 x=x, y=TRUSS_HEIGHT, z=depth.get(group, 0.0),
             )
     return [p for p in placed if p is not None]
@@ -109,18 +112,19 @@ def layout_message(placed: Sequence[Placed]) -> str:
         "groups": groups,
         "fixtures": [
             {"name": p.name, "group": p.group, "index": p.index, "universe": p.universe,
-             "address": p.address, "kind": p.kind, "x": p.x, "y": p.y, "z": p.z}
+             "address": p.address, "kind": p.kind, "panCentre": p.pan_centre, "tiltCentre": p.tilt_centre,
+             "x": p.x, "y": p.y, "z": p.z}
             for p in placed
         ],
     }, separators=(",", ":"))
 
 
 def state_values(state: Any) -> tuple[float, float, float, float, float, float]:
-    colour = state.colour if state.colour is not None else (math.nan,) * 3
+    colour = state.color if state.color is not None else (math.nan,) * 3
     return (
         math.nan if state.pan is None else state.pan,
         math.nan if state.tilt is None else state.tilt,
-        math.nan if state.dimmer is None else state.dimmer,
+        state.dimmer,
         *colour,
     )
 
