@@ -35,6 +35,10 @@ if [ "$with_tests" = ON ]; then
     missing=()
     [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
     command -v chromium >/dev/null 2>&1 || missing+=(chromium)
+    # OLA's daemon receives the rig's Art-Net; the fixture library feeds the .qxf importer tests.
+    command -v olad >/dev/null 2>&1 || missing+=(ola)
+    [ -d /usr/share/qlcplus/fixtures ] || missing+=(qlcplus-data)
+    command -v ip >/dev/null 2>&1 || missing+=(iproute2)
     if [ ${#missing[@]} -gt 0 ]; then
         if [ "$(id -u)" = 0 ]; then
             apt-get update -qq >/dev/null

@@ -1,13 +1,15 @@
 """From points in [-1, 1] to DMX values, for a whole group of one profile at once.
 
 Pan and tilt: an axis of the point times the swing in degrees, around home,
-inverted or swapped as asked, clamped to the limits; then scaled to DMX
-(degrees / range * full), rounded half to even, clamped to 0..full and only
-then split into coarse and fine bytes. Levels (dimmer, red, green, blue,
-white): an axis taken through a range (explicit, or the motion's own range
-over one loop) to 0..1, or a constant level, or the profile's default.
-Everything is arithmetic on the points alone, so a point always gives the
-same bytes.
+inverted or swapped as asked, clamped to the limits. Levels (dimmer, red,
+green, blue, white): an axis taken through a range (explicit, or the motion's
+own range over one loop) to 0..1, or a constant level, or the profile's
+default. Both are one linear map per channel to a share of the channel's
+range, share = value * a + b, clamped (to the limits, or to 0..1); the share
+times full (65535 with a fine byte, else 255) is rounded half to even, and
+only the clamped value is split into coarse and fine bytes. A group's
+channels are the columns of one array pass. Everything is arithmetic on the
+points alone, so a point always gives the same bytes.
 """
 
 from __future__ import annotations
@@ -24,7 +26,6 @@ from kinetrope_tools.rig.profiles import LEVEL_ROLES, Fixture
 
 AXES = {"x": 0, "y": 1, "z": 2}
 DEFAULT_SWING = 45.0
-NO_POINTS = np.zeros((0, 3))
 Values: TypeAlias = npt.NDArray[np.uint16]
 LevelSource: TypeAlias = str | float | tuple[str, float, float] | None
 
@@ -61,34 +62,31 @@ class Swing:
     high: float
     full_range: float
 
-    def share(self, points: npt.NDArray[np.float64]) -> npt.NDArray[np.float64]:
-        """Degrees as a share of the full range; home when no axis drives it."""
-        if self.axis is None:
-            return self.home_share()
-        degrees = points[:, self.axis] * (self.sign * self.swing)
-        degrees += self.home
-        np.clip(degrees, self.low, self.high, out=degrees)
-        degrees /= self.full_range
-        return degrees
+    def linear(self) -> tuple[float, float, float, float]:
+        """share = clip(value * a + b, low, high), all as shares of the range."""
+        return (self.sign * self.swing / self.full_range, self.home / self.full_range,
+                self.low / self.full_range, self.high / self.full_range)
 
     def home_share(self) -> npt.NDArray[np.float64]:
-        return np.array([min(max(self.home, self.low), self.high) / self.full_range])
+        _, home, low, high = self.linear()
+        return np.array([min(max(home, low), high)])
 
 
 @dataclass(frozen=True)
 class Level:
-    """A level channel: an axis through [low, high] to 0..1, or a constant."""
+    """A level channel: an axis through [low, high] to 0..1, or a constant (low)."""
 
     axis: int | None
     low: float
     high: float
 
-    def share(self, points: npt.NDArray[np.float64]) -> npt.NDArray[np.float64]:
+    def linear(self) -> tuple[float, float, float, float]:
         if self.axis is None:
-            return np.array([self.low])
-        share = points[:, self.axis] - self.low
-        share /= self.high - self.low
-        return share
+            return (0.0, self.low, 0.0, 1.0)
+        return (1.0 / (self.high - self.low), -self.low / (self.high - self.low), 0.0, 1.0)
+
+    def home_share(self) -> npt.NDArray[np.float64]:
+        return np.array([self.linear()[1]])
 
 
 def checked_axis(option: str, value: object) -> int | None:
@@ -116,13 +114,15 @@ def checked_limits(option: str, limits: object, full_range: float) -> tuple[floa
     return (max(low, 0.0), min(high, full_range))
 
 
-def motion_range(motion: Any, axis: int) -> tuple[float, float]:
-    from kinetrope_tools.describe import describe
-    info = describe(motion)
-    return (info.low[axis], info.high[axis])
+def motion_range(motion: Any, name: Any, axis: int) -> tuple[float, float]:
+    """An axis's lowest and highest value over one loop of the motion (as
+    `describe` sums it up), LFOs included."""
+    from kinetrope_tools.voices import voice_loop
+    column = voice_loop(motion, name).values[:, axis]
+    return (float(column.min()), float(column.max()))
 
 
-def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
+def checked_level(role: str, source: LevelSource, motion: Any, name: Any) -> Level | None:
     """None: the profile's default; a number: a constant level 0..1; an axis
     name: the axis through the motion's own range; (axis, low, high): through
     that range."""
@@ -136,7 +136,7 @@ def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
     if isinstance(source, str):
         axis = checked_axis(role, source)
         assert axis is not None
-        low, high = motion_range(motion, axis)
+        low, high = motion_range(motion, name, axis)
         if low == high:
             raise ValueError(f"{role}: axis {source} of the motion holds {low!r} all loop long; "
                              f"give a range, ({source!r}, low, high)")
@@ -155,7 +155,7 @@ def checked_level(role: str, source: LevelSource, motion: Any) -> Level | None:
 class Mapping:
     """How one profile's fixtures turn points into DMX values."""
 
-    def __init__(self, fixture: Fixture, motion: Any = None, *, pan: str | None = "x",
+    def __init__(self, fixture: Fixture, motion: Any = None, *, motion_name: Any = None, pan: str | None = "x",
                  tilt: str | None = "y", pan_swing: float = DEFAULT_SWING,
                  tilt_swing: float = DEFAULT_SWING, invert_pan: bool = False,
                  invert_tilt: bool = False, swap: bool = False,
@@ -180,7 +180,7 @@ class Mapping:
         levels = {"dimmer": dimmer, "red": red, "green": green, "blue": blue, "white": white}
         self.levels: list[tuple[Driven, Level]] = []
         for role in LEVEL_ROLES:
-            level = checked_level(role, levels[role], motion)
+            level = checked_level(role, levels[role], motion, motion_name)
             driven = driven_channel(fixture, role)
             if level is not None and driven is None:
                 raise ValueError(f"{role} is driven but {fixture.name} has no {role} channel")
@@ -190,24 +190,64 @@ class Mapping:
         self.moving = [(driven, spec) for driven, spec in every if spec.axis is not None]
         self.held = [(driven, spec) for driven, spec in every if spec.axis is None]
 
+        self._plan(fixture)
+
+    def _plan(self, fixture: Fixture) -> None:
+        """The moving channels as columns: per column the axis, the linear map
+        to a share of the range with its clamp, the full value, and the byte
+        offsets in the fixture that the coarse and fine bytes go to."""
+        specs = [spec for _, spec in self.moving]
+        linear = np.array([spec.linear() for spec in specs], dtype=np.float64).reshape(len(specs), 4)
+        self._axes = np.array([spec.axis for spec in specs], dtype=np.intp)
+        self._scale, self._shift, self._low, self._high = (np.ascontiguousarray(column) for column in linear.T)
+        self._full = np.array([driven.full for driven, _ in self.moving], dtype=np.float64)
+        drivens = [driven for driven, _ in self.moving]
+        self._coarse_shift = np.array([8 if driven.fine is not None else 0 for driven in drivens], dtype=np.uint16)
+        self._fine_columns = np.array([index for index, driven in enumerate(drivens) if driven.fine is not None],
+                                      dtype=np.intp)
+        self.byte_offsets = np.array([driven.coarse for driven in drivens]
+                                     + [driven.fine for driven in drivens if driven.fine is not None], dtype=np.intp)
+
     @property
     def driven(self) -> list[Driven]:
         """Every channel the mapping writes: the moving ones, then the held ones."""
         return [driven for driven, _ in self.moving + self.held]
 
+    def dmx_values(self, points: npt.NDArray[np.float64]) -> Values:
+        """The moving channels' DMX values for points (n, 3), shape (n, channels):
+        clamped to the limits as shares, scaled to full, rounded half to even."""
+        share = points[:, self._axes]
+        share *= self._scale
+        share += self._shift
+        np.clip(share, self._low, self._high, out=share)
+        share *= self._full
+        np.rint(share, out=share)
+        return share.astype(np.uint16)
+
+    def dmx_bytes(self, points: npt.NDArray[np.float64]) -> npt.NDArray[np.uint8]:
+        """The bytes of the moving channels for points (n, 3), shape (n, bytes),
+        in the order of `byte_offsets`: every coarse byte, then every fine byte."""
+        values = self.dmx_values(points)
+        coarse = (values >> self._coarse_shift).astype(np.uint8)
+        if not len(self._fine_columns):
+            return coarse
+        fine = (values[:, self._fine_columns] & 0xFF).astype(np.uint8)
+        return np.concatenate([coarse, fine], axis=1)
+
     def values(self, points: npt.NDArray[np.float64]) -> list[tuple[Driven, Values]]:
         """The moving channels' DMX values for points (n, 3), one array each."""
-        return [(driven, to_dmx(spec.share(points), driven.full)) for driven, spec in self.moving]
+        values = self.dmx_values(points)
+        return [(driven, values[:, column]) for column, (driven, _) in enumerate(self.moving)]
 
     def held_values(self) -> list[tuple[Driven, Values]]:
         """The channels no axis drives: pan or tilt at home, constant levels."""
-        return [(driven, to_dmx(spec.share(NO_POINTS), driven.full)) for driven, spec in self.held]
+        return [(driven, to_dmx(spec.home_share(), driven.full)) for driven, spec in self.held]
 
     def home_values(self) -> list[tuple[Driven, Values]]:
         """Every channel at rest: pan and tilt at home (within the limits),
         constant levels held; axis-driven levels stay at the profile's default."""
         at_home = [(driven, to_dmx(spec.home_share(), driven.full)) for driven, spec in self.swings]
-        return at_home + [(driven, to_dmx(spec.share(NO_POINTS), driven.full))
+        return at_home + [(driven, to_dmx(spec.home_share(), driven.full))
                           for driven, spec in self.levels if spec.axis is None]
 
 

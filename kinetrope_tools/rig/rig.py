@@ -13,14 +13,11 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
+from kinetrope_tools.rig.groups import Group
 from kinetrope_tools.rig.mapping import Driven, LevelSource, Mapping, Values, split
 from kinetrope_tools.rig.patch import SLOTS, Patch, PatchedFixture, checked_address, checked_universe, placements
 from kinetrope_tools.rig.profiles import Fixture
 
-try:
-    from kinetrope_tools.rig.groups import Group
-except ImportError:  # pragma: no cover - the plain group until the vectorised one is present
-    from kinetrope_tools.rig._standin import Group  # type: ignore[assignment]
 
 Frame = dict[int, bytes]
 
@@ -37,6 +34,7 @@ class FixtureGroup:
         self.mapping = mapping
         self.fixtures = fixtures
         # Set by the rig: flat buffer indices of each driven channel, per fixture.
+        self._moving = np.zeros((0, 0), dtype=np.intp)  # (fixtures, bytes) buffer indices
         self._targets: dict[Driven, tuple[npt.NDArray[np.intp], npt.NDArray[np.intp] | None]] = {}
 
     @property
@@ -93,7 +91,7 @@ class Rig:
         if isinstance(count, bool) or not isinstance(count, int) or count < 1:
             raise ValueError(f"count must be a positive int, not {count!r}")
         universe, address = checked_universe(universe), checked_address(address)
-        mapping = Mapping(fixture, motion, pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
+        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
                           invert_pan=invert_pan, invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits,
                           tilt_limits=tilt_limits, dimmer=dimmer, red=red, green=green, blue=blue, white=white)
         fixtures = placements(name, fixture, count, universe, address, wrap)
@@ -113,6 +111,7 @@ class Rig:
                                for patched in group.fixtures], dtype=np.intp)
             defaults = np.frombuffer(bytes(channel.value for channel in group.fixture.layout), dtype=np.uint8)
             base[(starts[:, None] + np.arange(group.fixture.channels)).ravel()] = np.tile(defaults, len(starts))
+            group._moving = starts[:, None] + group.mapping.byte_offsets
             group._targets = {driven: (starts + driven.coarse, None if driven.fine is None else starts + driven.fine)
                               for driven in group.mapping.driven}
             group._write(base, [(driven, np.broadcast_to(values, starts.shape))
@@ -128,7 +127,8 @@ class Rig:
         """Every patched universe's 512 slots at `position` (pips)."""
         buffer = self._base.copy()
         for group in self._groups.values():
-            group._write(buffer, group.mapping.values(group.points(position)))
+            if group._moving.shape[1]:
+                buffer[group._moving] = group.mapping.dmx_bytes(group.points(position))
         return self._split(buffer)
 
     def home_frame(self) -> Frame:

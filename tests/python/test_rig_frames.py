@@ -64,11 +64,19 @@ def test_levels_through_explicit_ranges(options, point, expected):
     assert tuple(slots) == expected
 
 
-def test_levels_follow_the_motions_own_range():
-    info = describe("circle")
-    mapping = Mapping(PIXEL, "circle", red="x")
-    points = np.array([[info.low[0], 0.0, 0.0], [info.high[0], 0.0, 0.0]])
-    assert mapping.values(points)[0][1].tolist() == [0, 255]
+@pytest.mark.parametrize("motion, axis, low, high", [
+    ("circle", "x", None, None), ("step_touch", "y", None, None), ("saw", "x", -1.0, 1.0 - 2.0 / 256),
+    ("square", "x", -1.0, 1.0),
+])
+def test_levels_follow_the_motions_own_range(motion, axis, low, high):
+    if low is None:
+        info = describe(motion)
+        low, high = info.low["xyz".index(axis)], info.high["xyz".index(axis)]
+    column = "xyz".index(axis)
+    points = np.zeros((3, 3))
+    points[:, column] = (low, (low + high) / 2, high)
+    mapping = Mapping(PIXEL, motion, red=axis)
+    assert mapping.values(points)[0][1].tolist() == [0, 128, 255]
 
 
 @pytest.mark.parametrize("fixture, options, message", [
@@ -97,7 +105,8 @@ def reference_slots(group, position):
 @pytest.fixture
 def rig():
     rig = Rig()
-    rig.group("heads", HEAD, 16, universe=3, address=5, motion="circle", pan_swing=120, dimmer=("z", -1, 1))
+    rig.group("heads", HEAD, 16, universe=3, address=5, motion="circle", pan_swing=120, dimmer=("z", -1, 1),
+              wings=2, blocks=2, interpolation="cubic")
     rig.group("bar", PIXEL, 64, universe=1, address=400, motion="circle", wrap=True, red="x", blue=0.25)
     return rig
 

@@ -1,0 +1,254 @@
+"""Art-Net and sACN on the wire: packets read back on loopback, the send
+contract, and a real lighting daemon (OLA's olad) receiving a shortened show
+inside a network namespace of its own."""
+
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+import pytest
+
+from kinetrope_tools.rig import ArtNetSender, Fixture, Rig, SacnSender
+
+FPS = 44
+SECONDS = 3  # the 30-second run, shortened
+FRAMES = FPS * SECONDS
+OLAD_USER = "kinetrope-olad"
+PREAMBLE = bytes([0xA5]) * 512  # no rig frame looks like this: marks the warm-up
+
+
+def listener():
+    receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    receiver.bind(("127.0.0.1", 0))
+    receiver.settimeout(5.0)
+    return receiver
+
+
+FRAMES_ON_THE_WIRE = [
+    {1: bytes(range(256)) * 2},
+    {0: b"\x01\x02\x03", 17: bytes(512), 32767: b"\xff" * 511},  # odd lengths are padded for Art-Net
+    {300: b"\x07" * 24, 5: b"\x09" * 512},
+]
+
+
+@pytest.mark.parametrize("frame", FRAMES_ON_THE_WIRE)
+def test_artnet_packets(frame):
+    with listener() as receiver, ArtNetSender("127.0.0.1", receiver.getsockname()[1]) as sender:
+        for sequence in (1, 2):
+            assert sender.send(frame)
+            for universe in sorted(frame):
+                packet = receiver.recv(1024)
+                length = int.from_bytes(packet[16:18], "big")
+                assert packet[:12] == b"Art-Net\0\x00\x50\x00\x0e"
+                assert (packet[12], packet[14] | packet[15] << 8) == (sequence, universe)
+                assert length % 2 == 0 and packet[18:18 + len(frame[universe])] == frame[universe]
+                assert len(packet) == 18 + length and packet[18 + len(frame[universe]):] in (b"", b"\0")
+
+
+def test_artnet_sequence_runs_1_to_255_and_skips_0():
+    with listener() as receiver, ArtNetSender("127.0.0.1", receiver.getsockname()[1]) as sender:
+        seen = []
+        for _ in range(257):
+            sender.send({1: b"\0\0"})
+            seen.append(receiver.recv(64)[12])
+    assert seen == [*range(1, 256), 1, 2]
+
+
+@pytest.mark.parametrize("frame", FRAMES_ON_THE_WIRE[::2])
+def test_sacn_packets_read_back_by_the_library(frame):
+    pytest.importorskip("sacn")
+    from sacn.messages.data_packet import DataPacket
+    with listener() as receiver, SacnSender("127.0.0.1", receiver.getsockname()[1], source_name="desk",
+                                            priority=150) as sender:
+        for sequence in (0, 1):
+            assert sender.send(frame)
+            for universe in sorted(frame):
+                packet = DataPacket.make_data_packet(receiver.recv(1024))
+                assert (packet.universe, packet.sequence, packet.sourceName, packet.priority) == (
+                    universe, sequence, "desk", 150)
+                assert bytes(packet.dmxData) == frame[universe].ljust(512, b"\0")
+
+
+class RefusingSocket:
+    """Stands in for a socket whose network has gone away."""
+
+    def __init__(self, failures):
+        self.failures, self.sent = failures, 0
+
+    def sendto(self, data, destination):
+        if self.failures:
+            self.failures -= 1
+            raise OSError(101, "Network is unreachable")
+        self.sent += 1
+
+    def close(self):
+        pass
+
+
+@pytest.mark.parametrize("make", [ArtNetSender, SacnSender])
+def test_a_failed_send_is_counted_never_raised(make):
+    if make is SacnSender:
+        pytest.importorskip("sacn")
+    with make("127.0.0.1") as sender:
+        sender._socket.close()
+        sender._socket = RefusingSocket(failures=2)
+        results = [sender.send({1: bytes(512), 2: bytes(512)}) for _ in range(3)]
+        assert results == [False, False, True] and sender.errors == 2
+        assert isinstance(sender.last_error, OSError) and sender._socket.sent == 2
+
+
+@pytest.mark.parametrize("make, universe", [(ArtNetSender, 32768), (ArtNetSender, -1), (SacnSender, 0),
+                                            (SacnSender, 64000)])
+def test_universes_a_protocol_cannot_carry_are_refused(make, universe):
+    if make is SacnSender:
+        pytest.importorskip("sacn")
+    with make("127.0.0.1") as sender, pytest.raises(ValueError, match="universe must be an int"):
+        sender.send({universe: bytes(512)})
+
+
+# ---------------------------------------------------------------- a real receiver
+
+
+def show_rig():
+    """16 moving heads chasing a circle and a 64-pixel bar pulsing to a roll."""
+    head = Fixture("Head", ["pan", "pan_fine", "tilt", "tilt_fine", "dimmer", ("shutter", 255)])
+    pixel = Fixture("Pixel", ["red", "green", "blue"])
+    rig = Rig()
+    rig.group("heads", head, 16, universe=1, address=1, motion="circle", pan_swing=120, tilt_swing=60,
+              dimmer=1.0)
+    rig.group("bar", pixel, 64, universe=2, address=1, motion="single_stroke_roll", red=("y", 0.0, -0.72),
+              green=("x", -1.0, 1.0), blue=0.1)
+    return rig
+
+
+def show_positions():
+    """128 BPM at 44 frames a second, in pips."""
+    return [frame * 128 / 60 * 64 / FPS for frame in range(FRAMES)]
+
+
+def recorded_frames(path):
+    """{universe: [slots, ...]} in arrival order from an ola_recorder show file."""
+    frames = {}
+    for line in Path(path).read_text().splitlines():
+        found = re.fullmatch(r"(\d+) ([\d,]+)", line)
+        if found:
+            frames.setdefault(int(found[1]), []).append(bytes(int(value) for value in found[2].split(",")))
+    return frames
+
+
+def wait_for(condition, seconds, what):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"timed out waiting for {what}")
+        time.sleep(0.05)
+
+
+def namespace_run(config, recording):
+    """Inside the new network namespace, as root: olad as the test's user,
+    its Art-Net input ports 1 and 2 patched to universes 1 and 2, a recorder
+    on both, then the show sent at 44 frames a second."""
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    log = open(Path(config) / "olad.log", "w")
+    olad = subprocess.Popen(["runuser", "-u", OLAD_USER, "--", "olad", "-c", config, "--no-http",
+                             "--no-register-with-dns-sd", "-l", "2"], stdout=log, stderr=log)
+    recorder = None
+    try:
+        device = []
+
+        def artnet_device():
+            listing = subprocess.run(["ola_dev_info"], capture_output=True, text=True, timeout=10).stdout
+            device[:] = re.findall(r"Device (\d+): ArtNet", listing)
+            return bool(device)
+        wait_for(artnet_device, 30, "olad's Art-Net device")
+        for universe in (1, 2):
+            subprocess.run(["ola_patch", "-d", device[0], "-p", str(universe), "-i", "-u", str(universe)],
+                           check=True, timeout=10)
+        recorder = subprocess.Popen(["ola_recorder", "--record", recording, "--universes", "1,2"],
+                                    stdout=subprocess.DEVNULL)
+        rig, positions = show_rig(), show_positions()
+        with ArtNetSender("127.0.0.1") as sender:
+            def warmed_up():
+                sender.send({1: PREAMBLE, 2: PREAMBLE})
+                return os.path.exists(recording) and len(recorded_frames(recording).get(2, [])) > 0
+            wait_for(warmed_up, 30, "the recorder's first frame")
+            start = time.perf_counter()
+            for number, position in enumerate(positions):
+                delay = start + number / FPS - time.perf_counter()
+                if delay > 0:
+                    time.sleep(delay)
+                assert sender.send(rig.frame(position))
+            assert sender.errors == 0
+        wait_for(lambda: sum(map(len, recorded_frames(recording).values())) >= 2 * FRAMES, 30,
+                 "the last frames")
+    finally:
+        if recorder is not None:
+            recorder.send_signal(signal.SIGINT)
+            recorder.wait(10)
+        olad.terminate()
+        olad.wait(10)
+
+
+def unavailable():
+    """Why the daemon test cannot run here, or None."""
+    if os.geteuid() != 0:
+        return "the olad test must run as root: it creates the unprivileged user olad runs as"
+    missing = [tool for tool in ("olad", "ola_patch", "ola_recorder", "ola_dev_info", "unshare", "ip", "runuser")
+               if shutil.which(tool) is None]
+    if missing:
+        return f"missing {', '.join(missing)} (Debian packages ola, util-linux, iproute2)"
+    if subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode != 0:
+        return "network namespaces are not permitted here (unshare -n failed)"
+    return None
+
+
+def olad_config():
+    """A config directory the daemon's user owns: Art-Net on loopback, the other plugins off."""
+    if subprocess.run(["id", "-u", OLAD_USER], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", OLAD_USER],
+                       check=True)
+    config = Path(tempfile.mkdtemp(prefix="kinetrope-olad-"))
+    (config / "ola-artnet.conf").write_text("enabled = true\nuse_loopback = true\nip = 127.0.0.1\n")
+    for plugin in ("dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
+                   "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi",
+                   "uartdmx", "usbdmx", "usbserial"):
+        (config / f"ola-{plugin}.conf").write_text("enabled = false\n")
+    shutil.chown(config, OLAD_USER)
+    for path in config.iterdir():
+        shutil.chown(path, OLAD_USER)
+    return config
+
+
+def test_olad_receives_every_frame_byte_for_byte():
+    reason = unavailable()
+    if reason:
+        pytest.skip(reason)
+    config = olad_config()
+    recording = config / "show.rec"
+    here = Path(__file__).resolve().parent
+    environment = dict(os.environ, PYTHONPATH=os.pathsep.join([str(here.parents[1]), str(here)]))
+    code = f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r})"
+    try:
+        run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=here.parents[1],
+                             capture_output=True, text=True, timeout=180)
+        log = (config / "olad.log").read_text() if (config / "olad.log").exists() else ""
+        assert run.returncode == 0, run.stderr[-3000:] + log[-2000:]
+        received = recorded_frames(recording)
+    finally:
+        shutil.rmtree(config, ignore_errors=True)
+    rig = show_rig()
+    expected = [rig.frame(position) for position in show_positions()]
+    for universe in (1, 2):
+        frames = received[universe]
+        while frames and frames[0] == PREAMBLE:
+            frames.pop(0)
+        assert len(frames) == FRAMES, f"universe {universe}: {len(frames)} of {FRAMES} frames arrived"
+        wrong = [number for number, frame in enumerate(expected) if frames[number] != frame[universe]]
+        assert wrong == [], f"universe {universe}: frames {wrong[:10]} differ"
