@@ -17,7 +17,7 @@ from websockets.exceptions import ConnectionClosed, InvalidStatus  # noqa: E402
 from websockets.sync.client import connect  # noqa: E402
 
 from kinetrope_tools.preview import PreviewOutput  # noqa: E402
-from kinetrope_tools.preview.scene import FrameEncoder, decode_message, place  # noqa: E402
+from kinetrope_tools.preview.scene import FrameEncoder, decode_message, place, profile_reading, read_slots  # noqa: E402
 from kinetrope_tools.preview.server import WINDOW  # noqa: E402
 from kinetrope_tools.rig import Fixture, Rig  # noqa: E402
 
@@ -40,16 +40,32 @@ def small_rig():
 RIG = small_rig()
 
 
+def decoded(fixture, slots):
+    """A profile's own reading of its slots as the page's six values."""
+    state = fixture.decode(bytes(slots))
+    colour = state.color or (math.nan,) * 3
+    return [math.nan if state.pan is None else state.pan, math.nan if state.tilt is None else state.tilt,
+            state.dimmer, *colour]
+
+
 def expected_values(rig, frame):
     """What each patched fixture's slots decode to, straight from its profile."""
-    rows = []
-    for entry in rig.patch:
-        start = entry.address - 1
-        state = entry.fixture.decode(frame[entry.universe][start:start + entry.fixture.channels])
-        colour = state.color or (math.nan,) * 3
-        rows.append([math.nan if state.pan is None else state.pan, math.nan if state.tilt is None else state.tilt,
-                     state.dimmer, *colour])
-    return np.array(rows, dtype=np.float32)
+    return np.array([decoded(entry.fixture, frame[entry.universe][entry.address - 1:entry.last])
+                     for entry in rig.patch], dtype=np.float32)
+
+
+@pytest.mark.parametrize("fixture", [
+    SPOT, WASH8, PIXEL, LAMP,
+    Fixture("Fine first", ["tilt_fine", "pan_fine", "tilt", "pan", "blue"], pan_range=630, tilt_range=265.5),
+    Fixture("Tilt only", ["dimmer", "dimmer_fine", "tilt", "tilt_fine", "red", "white"]),
+    Fixture("Red and blue", [("constant", 9), "blue", "red", "speed"]),
+], ids=lambda fixture: fixture.name)
+def test_all_fixtures_of_a_profile_read_at_once_as_its_own_decode(fixture):
+    rng = np.random.default_rng(len(fixture.name))
+    slots = rng.integers(0, 256, size=(300, fixture.channels), dtype=np.uint8)
+    slots[:2] = [[0] * fixture.channels, [255] * fixture.channels]
+    expected = np.array([decoded(fixture, row) for row in slots])
+    np.testing.assert_array_equal(read_slots(profile_reading(fixture), slots), expected)  # bit for bit, NaN in place
 
 
 def test_fixtures_are_placed_in_patch_order_as_heads_or_cells():
@@ -64,9 +80,9 @@ def test_fixtures_are_placed_in_patch_order_as_heads_or_cells():
     assert {(p.pan_centre, p.tilt_centre) for p in placed if p.group == "washes"} == {(180.0, 90.0)}
 
 
-def test_frames_decode_as_the_profiles_say_and_unchanged_fixtures_keep_their_values():
+def test_frames_decode_as_the_profiles_say_and_missing_slots_show_no_values():
     encoder = FrameEncoder(RIG, place(RIG))
-    positions = [0.0, 37.5, 37.5, 1000.25, -64.0]
+    positions = [0.0, 37.5, 1000.25, -64.0]
     frames = [RIG.home_frame()] + [RIG.frame(p) for p in positions]
     for number, frame in enumerate(frames, start=1):
         got_number, values = decode_message(encoder.encode(number, frame))

@@ -43,7 +43,8 @@ def mapped_degrees(rig, position):
         if not swings:
             continue
         points = group.points(position)
-        pan, tilt = (swings[role].share(points) * swings[role].full_range for role in ("pan", "tilt"))
+        pan, tilt = (np.clip(points[:, s.axis] * (s.sign * s.swing) + s.home, s.low, s.high)
+                     for s in (swings["pan"], swings["tilt"]))
         rows += [(p, t, SPOT.pan_range / 65535, SPOT.tilt_range / 65535) for p, t in zip(pan, tilt)]
     return np.array(rows)
 
