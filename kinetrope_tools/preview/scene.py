@@ -10,7 +10,8 @@ levels ready to draw, so it needs no copy of the profiles in JavaScript, and
 its own state can be compared with the rig's mapping directly.
 
 A frame message is little-endian: uint32 frame number, uint32 fixture count,
-then six float32 per fixture in patch order (pan and tilt in degrees, dimmer
+float64 position of the frame in pips (NaN when the frame does not carry
+one; a show's frames do), then six float32 per fixture in patch order (pan and tilt in degrees, dimmer
 0..1, red, green, blue 0..1); NaN where a fixture has no such value or its
 slots are missing from the frame.
 """
@@ -22,11 +23,11 @@ import math
 import struct
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, NamedTuple
 
 import numpy as np
 
-HEADER = struct.Struct("<II")
+HEADER = struct.Struct("<IId")
 VALUES_PER_FIXTURE = 6
 UNIVERSE_SLOTS = 512
 # Stage coordinates: x across (-1 stage left .. 1 stage right), y up (-1 floor
@@ -200,17 +201,24 @@ class FrameEncoder:
                 self.buffer[start:start + length] = np.frombuffer(data, dtype=np.uint8, count=length)
             self.lengths[row] = length
 
-    def encode(self, number: int, frame: Mapping[int, bytes]) -> bytes:
+    def encode(self, number: int, frame: Mapping[int, bytes], position: float = math.nan) -> bytes:
         self.gather(frame)
         for block in self.blocks:
             values = read_slots(block.reading, self.buffer[block.slot_indices])
             values[block.ends > self.lengths[block.universe_rows]] = math.nan  # slots missing from the frame
             self.values[block.rows] = values
-        return HEADER.pack(number & 0xFFFFFFFF, len(self.values)) + self.values.astype("<f4").tobytes()
+        header = HEADER.pack(number & 0xFFFFFFFF, len(self.values), position)
+        return header + self.values.astype("<f4").tobytes()
 
 
-def decode_message(message: bytes) -> tuple[int, np.ndarray]:
-    """Frame number and (fixtures, 6) values of a frame message, as the page reads it."""
-    number, count = HEADER.unpack_from(message)
+class FrameMessage(NamedTuple):
+    number: int
+    position: float
+    values: np.ndarray  # (fixtures, 6)
+
+
+def decode_message(message: bytes) -> FrameMessage:
+    """A frame message read back as the page reads it."""
+    number, count, position = HEADER.unpack_from(message)
     values = np.frombuffer(message, dtype="<f4", offset=HEADER.size)
-    return number, values.reshape(count, VALUES_PER_FIXTURE)
+    return FrameMessage(number, position, values.reshape(count, VALUES_PER_FIXTURE))

@@ -40,6 +40,9 @@ WINDOW = 2  # frames a page may hold unacknowledged
 MAX_PAGES = 16
 MAX_PAGE_MESSAGE = 1024  # a page only sends short acknowledgements
 START_TIMEOUT = 10.0
+# A browser may open a connection ahead of need and send nothing on it;
+# closing waits for such connections, so they are not kept long.
+OPEN_TIMEOUT = 2.0
 STOP_TIMEOUT = 5.0
 WILDCARD_HOSTS = frozenset({"", "0.0.0.0", "::"})
 
@@ -129,6 +132,7 @@ class PreviewServer:
         self.page = page
         self.pages: set[Page] = set()
         self.frame: Mapping[int, bytes] | None = None
+        self.position = math.nan
         self.number = -1
         self.message = b""
         self.message_number = -1
@@ -140,7 +144,7 @@ class PreviewServer:
     async def start(self, host: str, port: int) -> int:
         self.server = await serve(
             self.watch, host, port, process_request=self.answer, compression=None,
-            max_size=MAX_PAGE_MESSAGE, max_queue=4, open_timeout=5, close_timeout=1,
+            max_size=MAX_PAGE_MESSAGE, max_queue=4, open_timeout=OPEN_TIMEOUT, close_timeout=1,
         )
         bound = self.server.sockets[0].getsockname()[1]
         self.hosts = allowed_hosts(host, bound)
@@ -163,10 +167,11 @@ class PreviewServer:
             return connection.respond(HTTPStatus.SERVICE_UNAVAILABLE, "Too many pages watching.\n")
         return None
 
-    def publish(self, number: int, frame: Mapping[int, bytes] | None, status: str, status_version: int) -> None:
+    def publish(self, number: int, frame: Mapping[int, bytes] | None, position: float, status: str,
+                status_version: int) -> None:
         """New frame and/or status from the driver's side: wake every page."""
         if frame is not None and number > self.number:
-            self.number, self.frame = number, frame
+            self.number, self.frame, self.position = number, frame, position
         if status_version > self.status_version:
             self.status, self.status_version = status, status_version
         for page in self.pages:
@@ -174,7 +179,7 @@ class PreviewServer:
 
     def latest_message(self) -> bytes:
         if self.message_number != self.number and self.frame is not None:
-            self.message = self.encoder.encode(self.number, self.frame)
+            self.message = self.encoder.encode(self.number, self.frame, self.position)
             self.message_number = self.number
         return self.message
 
@@ -248,6 +253,7 @@ class PreviewOutput:
         self.frames = 0
         self._lock = threading.Lock()
         self._frame: Mapping[int, bytes] | None = None
+        self._position = math.nan
         self._status = ""
         self._status_version = 0
         self._wake_pending = False
@@ -268,12 +274,15 @@ class PreviewOutput:
         self.url = f"http://{host_for_url(host)}:{self.port}{PAGE_PATH}"
 
     def send(self, frame: Mapping[int, bytes]) -> bool:
-        """Hand a frame to the pages; never waits on them. False once closed."""
+        """Hand a frame to the pages; never waits on them. False once closed.
+        A frame's ``position`` attribute (pips), where it has one, goes with it."""
+        position = getattr(frame, "position", None)
         with self._lock:
             if self._closed:
                 return self._failed(OSError(errno.EBADF, "preview output is closed"))
             self.frames += 1
             self._frame = dict(frame)
+            self._position = position if isinstance(position, (int, float)) else math.nan
             return self._wake()
 
     def status(self, info: Mapping[str, Any]) -> None:
@@ -311,9 +320,9 @@ class PreviewOutput:
     def _publish(self) -> None:
         with self._lock:
             self._wake_pending = False
-            number, frame = self.frames, self._frame
+            number, frame, position = self.frames, self._frame, self._position
             status, version = self._status, self._status_version
-        self._server.publish(number, frame, status, version)
+        self._server.publish(number, frame, position, status, version)
 
     def close(self) -> None:
         """Tell the pages the show stopped, close them and the server, end the thread."""

@@ -40,6 +40,10 @@ def small_rig():
 RIG = small_rig()
 
 
+class ShowFrame(dict):
+    position = None
+
+
 def decoded(fixture, slots):
     """A profile's own reading of its slots as the page's six values."""
     state = fixture.decode(bytes(slots))
@@ -82,15 +86,15 @@ def test_fixtures_are_placed_in_patch_order_as_heads_or_cells():
 
 def test_frames_decode_as_the_profiles_say_and_missing_slots_show_no_values():
     encoder = FrameEncoder(RIG, place(RIG))
-    positions = [0.0, 37.5, 1000.25, -64.0]
-    frames = [RIG.home_frame()] + [RIG.frame(p) for p in positions]
-    for number, frame in enumerate(frames, start=1):
-        got_number, values = decode_message(encoder.encode(number, frame))
-        assert got_number == number
-        np.testing.assert_array_equal(values, expected_values(RIG, frame))
+    positions = [math.nan, 0.0, 37.5, 1000.25, -64.0]
+    frames = [RIG.home_frame()] + [RIG.frame(p) for p in positions[1:]]
+    for number, (frame, position) in enumerate(zip(frames, positions), start=1):
+        got = decode_message(encoder.encode(number, frame, position))
+        assert got.number == number and got.position == pytest.approx(position, nan_ok=True)
+        np.testing.assert_array_equal(got.values, expected_values(RIG, frame))
     # A fixture whose universe is missing, or whose slots the frame cuts short, shows no values.
     partial = {1: frames[-1][1][:102], 3: frames[-1][3]}  # the first wash takes slots 101-103
-    _, values = decode_message(encoder.encode(99, partial))
+    values = decode_message(encoder.encode(99, partial)).values
     lost = [i for i, entry in enumerate(RIG.patch) if entry.group == "washes"]
     assert np.isnan(values[lost]).all()
     kept = [i for i, entry in enumerate(RIG.patch) if entry.group != "washes"]
@@ -177,7 +181,7 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
         receive(quick, "layout")
         for sent, frame in enumerate(frames, start=1):  # the slow page acknowledges nothing yet
             preview.send(frame)
-            number, values = receive(quick, "frame")
+            number, _, values = receive(quick, "frame")
             assert number == sent
             acknowledge(quick, number)
         np.testing.assert_array_equal(values, expected_values(RIG, frames[-1]))
@@ -188,7 +192,7 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
             slow.recv(timeout=0.3)
         # Once it acknowledges, it gets the newest frame, not the ones it missed.
         acknowledge(slow, held[-1])
-        number, values = receive(slow, "frame")
+        number, _, values = receive(slow, "frame")
         assert number == len(frames)
         np.testing.assert_array_equal(values, expected_values(RIG, frames[-1]))
         wait_for(lambda: sorted(p.get("received", 0) for p in preview.pages()) == [1, 1])
@@ -197,22 +201,25 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
 
 
 def test_status_reaches_every_page_and_stopping_says_so(preview):
-    with connect(socket_url(preview)) as first, connect(socket_url(preview)) as second:
-        for page in (first, second):
+    with connect(socket_url(preview)) as first_page, connect(socket_url(preview)) as second_page:
+        for page in (first_page, second_page):
             receive(page, "layout")
         preview.status({"bpm": 126.5, "bar": 9, "beat": 3, "source": "tap", "jitter_p99": math.inf})
-        for page in (first, second):
+        for page in (first_page, second_page):
             assert receive(page, "status") == {"type": "status", "bpm": 126.5, "bar": 9, "beat": 3,
                                                "source": "tap", "jitter_p99": None}
-        preview.send(RIG.frame(10.0))
+        first = ShowFrame(RIG.frame(10.0))
+        first.position = 10.0  # a show's frames say where they are
+        preview.send(first)
         preview.send(RIG.home_frame())  # the show's last frame, sent just before it stops
         preview.close()
-        for page in (first, second):
-            number, values = receive(page, "frame")
-            if number == 1:
-                number, values = receive(page, "frame")
-            assert number == 2
-            np.testing.assert_array_equal(values, expected_values(RIG, RIG.home_frame()))
+        for page in (first_page, second_page):
+            frames = []
+            while not frames or frames[-1].number != 2:
+                frames.append(receive(page, "frame"))
+            assert [(f.number, f.position) for f in frames[:-1]] in ([], [(1, 10.0)])
+            assert math.isnan(frames[-1].position)
+            np.testing.assert_array_equal(frames[-1].values, expected_values(RIG, RIG.home_frame()))
             assert receive(page, "stopped") == {"type": "stopped"}
             with pytest.raises(ConnectionClosed) as closed:
                 page.recv(timeout=5)

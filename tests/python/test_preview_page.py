@@ -1,12 +1,18 @@
-"""The preview page in headless Chromium, fed by a rig played at 44 frames a
-second: the heads it shows point where the frames say (in the page's own
-state and in a screenshot), it keeps up, it says when the show stops and it
-comes back by itself when the show does."""
+"""The preview page in headless Chromium. A short show played with
+``--preview`` at 44 frames a second: the heads the page shows point where the
+frames say (pan and tilt from the DMX bytes equal to the rig's mapping within
+one 16-bit step), it keeps up and it says when the show stops. A frame with
+one head lit: its beam is drawn where it points (a screenshot); the page
+comes back by itself when a show serves again."""
 
 import io
 import math
+import queue
+import subprocess
+import sys
 import threading
 import time
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -17,77 +23,78 @@ Image = pytest.importorskip("PIL.Image", reason="Pillow is not installed (it com
 from kinetrope_tools.preview import PreviewOutput  # noqa: E402
 from kinetrope_tools.preview.headless import Chromium, find_chromium  # noqa: E402
 from kinetrope_tools.rig import Fixture, Rig  # noqa: E402
+from kinetrope_tools.show.build import build_show  # noqa: E402
+from kinetrope_tools.show.schema import read  # noqa: E402
 
-FPS = 44.0
-SECONDS = 2.0
-PIPS_PER_SECOND = 128.0  # 120 bpm
+ROOT = Path(__file__).resolve().parents[2]
+HEADS = 16
 SPOT = Fixture("Spot", ["pan", "pan_fine", "tilt", "tilt_fine", "dimmer", "red", "green", "blue"])
-DIMMER = SPOT.offset("dimmer")
 PIXEL = Fixture("Pixel", ["red", "green", "blue"])
+SHOW = """\
+fps = 44
+
+[clock]
+source = "internal"
+bpm = 120
+
+[profiles.spot]
+channels = ["pan", "pan_fine", "tilt", "tilt_fine", "dimmer", "red", "green", "blue"]
+pan_range = 540
+tilt_range = 270
+
+[profiles.pixel]
+channels = ["red", "green", "blue"]
+
+[groups.fan]
+profile = "spot"
+count = 16
+universe = 1
+address = 1
+motion = "circle"
+phase_span = 1.0
+pan_swing = 90
+tilt_swing = 60
+invert_pan = true
+dimmer = 1.0
+red = 1.0
+green = ["y", -1.0, 1.0]
+blue = 0.5
+
+[groups.chase]
+profile = "pixel"
+count = 24
+universe = 2
+motion = "sway"
+phase_span = 0.5
+red = ["x", 0.0, 1.0]
+blue = 0.4
+"""
+SNAPSHOT = "(s => [s.number, s.position, kinetropePreview.values(), s.received, s.missed])(kinetropePreview.state())"
 
 
-def fan_rig():
-    rig = Rig()
-    rig.group("fan", SPOT, 16, universe=1, address=1, motion="circle", pan_swing=90, tilt_swing=60,
-              dimmer=1.0, red=1.0, green=1.0, blue=1.0)
-    rig.group("chase", PIXEL, 24, universe=2, address=1, motion="sway", red=("x", 0.0, 1.0), blue=0.4)
-    return rig
-
-
-def mapped_degrees(rig, position):
-    """Each head's pan and tilt as the rig's mapping computes them (before DMX),
-    with the size of one DMX step of each."""
+def mapped_degrees(rig, position=None):
+    """Each head's pan and tilt as the rig's mapping computes them before DMX
+    (at home when no position), and one 16-bit step of each."""
     rows = []
     for group in rig.groups.values():
         swings = {driven.role: spec for driven, spec in group.mapping.swings}
         if not swings:
             continue
-        points = group.points(position)
-        pan, tilt = (np.clip(points[:, s.axis] * (s.sign * s.swing) + s.home, s.low, s.high)
+        points = None if position is None else group.points(position)
+        pan, tilt = (np.full(len(group), np.clip(s.home, s.low, s.high)) if points is None else
+                     np.clip(points[:, s.axis] * (s.sign * s.swing) + s.home, s.low, s.high)
                      for s in (swings["pan"], swings["tilt"]))
-        rows += [(p, t, SPOT.pan_range / 65535, SPOT.tilt_range / 65535) for p, t in zip(pan, tilt)]
+        rows += [(p, t, group.fixture.pan_range / 65535, group.fixture.tilt_range / 65535) for p, t in zip(pan, tilt)]
     return np.array(rows)
 
 
-def front_direction(pan, tilt):
-    """Screen direction (right, down) of a head's beam in the front view: tilt
-    from straight down towards the audience, pan around the vertical, both
-    from the middle of their ranges."""
-    p, t = math.radians(pan - SPOT.pan_range / 2), math.radians(tilt - SPOT.tilt_range / 2)
-    return math.sin(t) * math.sin(p), math.cos(t)
+def assert_heads_point_as_mapped(rig, values, position):
+    pan_tilt = np.array(values).reshape(-1, 6)[:HEADS, :2]
+    expected = mapped_degrees(rig, position)
+    assert np.all(np.abs(pan_tilt - expected[:, :2]) <= expected[:, 2:] * 1.001), position
 
 
-class Driver(threading.Thread):
-    """The rig played at FPS for SECONDS, one frame a tick; positions kept by frame number."""
-
-    def __init__(self, rig, output):
-        super().__init__(daemon=True)
-        self.rig, self.output, self.positions = rig, output, {}
-
-    def run(self):
-        start = time.monotonic()
-        for tick in range(int(FPS * SECONDS)):
-            time.sleep(max(0.0, start + tick / FPS - time.monotonic()))
-            position = (time.monotonic() - start) * PIPS_PER_SECOND
-            self.positions[self.output.frames + 1] = position
-            self.output.send(self.rig.frame(position))
-            self.output.status({"bpm": 120.0, "bar": int(position // 256) + 1, "beat": int(position // 64) % 4 + 1,
-                                "source": "internal", "frames": tick + 1})
-
-
-def assert_heads_point_as_mapped(rig, numbered_values, positions):
-    number, values = numbered_values
-    pan_tilt = np.array(values).reshape(-1, 6)[:16, :2]
-    expected = mapped_degrees(rig, positions[number])
-    assert np.all(np.abs(pan_tilt - expected[:, :2]) <= expected[:, 2:] * 1.001), number
-
-
-def lit(image, x, y):
-    """Brightest channel around a point of the screenshot."""
-    return int(np.asarray(image.convert("RGB"))[round(y) - 1:round(y) + 2, round(x) - 1:round(x) + 2].max())
-
-
-@pytest.fixture
+@pytest.fixture(scope="module")
 def browser():
     if find_chromium() is None:
         pytest.skip("chromium is not installed (apt-get install chromium)")
@@ -95,50 +102,86 @@ def browser():
         yield chromium
 
 
-SNAPSHOT = "(() => { const s = kinetropePreview.state(); return [s.number, kinetropePreview.values()]; })()"
+def open_page(browser, url):
+    tab = browser.open(url)
+    tab.wait_until("window.kinetropePreview && kinetropePreview.state().connected", 20)
+    return tab
 
 
-def test_the_page_follows_the_frames_at_44_hz(browser):
-    rig = fan_rig()
+def lines_of(stream, into):
+    for line in stream:
+        into.put(line)
+
+
+def test_a_show_played_with_preview_is_drawn_as_its_rig_maps_it(browser, tmp_path):
+    path = tmp_path / "show.toml"
+    path.write_text(SHOW)
+    rig = build_show(read(path)).rig
+    show = subprocess.Popen([sys.executable, "-m", "kinetrope_tools.show", str(path), "--preview", "--seconds", "2"],
+                            cwd=ROOT, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                            text=True)
+    said = queue.Queue()
+    threading.Thread(target=lines_of, args=(show.stderr, said), daemon=True).start()
+    try:
+        url = said.get(timeout=60).removeprefix("preview: ").strip()
+        assert url.startswith("http://127.0.0.1:"), url
+        tab = open_page(browser, url)
+        snapshots = []
+        while show.poll() is None and len(snapshots) < 50:
+            snapshot = tab.evaluate(SNAPSHOT)
+            if snapshot[1] is not None:
+                snapshots.append(snapshot)
+            time.sleep(0.25)
+        assert show.wait(timeout=30) == 0
+    finally:
+        if show.poll() is None:
+            show.kill()
+            show.wait()
+    assert len(snapshots) >= 2
+    for number, position, values, _, _ in snapshots:  # each frame shown points as its position maps
+        assert_heads_point_as_mapped(rig, values, position)
+    assert tab.evaluate("kinetropePreview.state().status.source") == "internal"
+
+    # The last frame puts every head at home, and the page says the show stopped.
+    state = tab.wait_until("(s => s.stopped && s.position === null && s)(kinetropePreview.state())", 10)
+    assert "stopped" in state["banner"]
+    assert_heads_point_as_mapped(rig, tab.evaluate("kinetropePreview.values()"), None)
+    # Keeping up at 44 Hz: most frames arrive (on a loaded machine a few are
+    # skipped, never queued), and each frame is either received or counted missed.
+    assert state["received"] >= 0.5 * (state["received"] + state["missed"]) and state["received"] >= 20, state
+
+
+def front_direction(pan, tilt):
+    """Screen direction (right, down) of a beam in the front view: tilt from
+    straight down towards the audience, pan around the vertical, both from
+    the middle of their ranges."""
+    p, t = math.radians(pan - SPOT.pan_range / 2), math.radians(tilt - SPOT.tilt_range / 2)
+    return math.sin(t) * math.sin(p), math.cos(t)
+
+
+def lit(image, x, y):
+    """Brightest channel around a point of the screenshot."""
+    return int(np.asarray(image.convert("RGB"))[round(y) - 1:round(y) + 2, round(x) - 1:round(x) + 2].max())
+
+
+def test_a_lit_beam_is_drawn_where_it_points_and_the_page_comes_back(browser):
+    rig = Rig()
+    rig.group("fan", SPOT, HEADS, universe=1, address=1, motion="circle", pan_swing=90, tilt_swing=60,
+              dimmer=1.0, red=1.0, green=1.0, blue=1.0)
+    position = 96.0
+    expected = mapped_degrees(rig, position)
+    front = [front_direction(pan, tilt) for pan, tilt in expected[:, :2]]
+    head = max(range(HEADS), key=lambda i: abs(front[i][0]))
+    frame = rig.frame(position)
+    slots = bytearray(frame[1])
+    for other in set(range(HEADS)) - {head}:
+        slots[other * SPOT.channels + SPOT.offset("dimmer")] = 0
     output = PreviewOutput(rig)
     try:
-        tab = browser.open(output.url)
-        tab.wait_until("window.kinetropePreview && kinetropePreview.state().connected", 20)
-        driver = Driver(rig, output)
-        driver.start()
-        snapshots = []
-        while driver.is_alive():
-            time.sleep(0.4)
-            snapshot = tab.evaluate(SNAPSHOT)
-            if snapshot[0] is not None:
-                snapshots.append(snapshot)
-        driver.join()
-        assert len(snapshots) >= 2
-        for snapshot in snapshots:  # mid-show, each shown frame points as its position says
-            assert_heads_point_as_mapped(rig, snapshot, driver.positions)
-
-        sent = output.frames
-        state = tab.wait_until(f"(s => s.number === {sent} && s.drawnNumber === {sent} && s)(kinetropePreview.state())", 10)
-        # Keeping up: most frames arrive (on a loaded machine a few may be skipped,
-        # never queued), and every frame is either received or counted as missed.
-        assert state["received"] + state["missed"] >= sent - 1
-        assert state["received"] >= 0.6 * sent, state
-        (page,) = output.pages()
-        assert page["sent"] == state["received"] and page["sent"] + page["dropped"] == sent
-        assert tab.evaluate("[tempo, bar, beat].map(e => e.textContent)")[0] == "120.0"
-
-        # One head lit on a still frame: its beam is drawn where its pan and tilt point, and only there.
-        position = 96.0
-        expected = mapped_degrees(rig, position)
-        front = [front_direction(pan, tilt) for pan, tilt in expected[:, :2]]
-        head = max(range(16), key=lambda i: abs(front[i][0]))
-        frame = rig.frame(position)
-        slots = bytearray(frame[1])
-        for other in set(range(16)) - {head}:
-            slots[other * SPOT.channels + DIMMER] = 0
         output.send({**frame, 1: bytes(slots)})
-        tab.wait_until(f"kinetropePreview.state().drawnNumber === {output.frames}", 10)
-        assert_heads_point_as_mapped(rig, tab.evaluate(SNAPSHOT), {output.frames: position})
+        tab = open_page(browser, output.url)
+        tab.wait_until("kinetropePreview.state().drawnNumber === 1", 10)
+        assert_heads_point_as_mapped(rig, tab.evaluate("kinetropePreview.values()"), position)
         geometry = tab.evaluate("kinetropePreview.geometry('front')")
         beam = tab.evaluate(f"kinetropePreview.beam({head}, 'front')")
         reach = geometry["scale"] * geometry["beamLength"]
