@@ -69,7 +69,7 @@ def fan_rig() -> Rig:
 def chase_rig() -> Rig:
     """Four pixel bars chasing: a bounce running along each bar, bars a beat apart in colour."""
     rig = Rig()
-    colours = [dict(red="x", green=0.0, blue=("x", 0.0, 3.0)), dict(red=0.0, green="x", blue=("x", 0.0, 2.0)),
+    colours: list[dict[str, Any]] = [dict(red="x", green=0.0, blue=("x", 0.0, 3.0)), dict(red=0.0, green="x", blue=("x", 0.0, 2.0)),
                dict(red="x", green=("x", -1.0, 3.0), blue=0.0), dict(red="x", green="x", blue="x")]
     for bar, colour in enumerate(colours):
         rig.group(f"bar {bar + 1}", PIXEL, 48, universe=bar + 1, address=1, motion="bounce",

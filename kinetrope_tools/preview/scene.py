@@ -196,7 +196,7 @@ class FrameEncoder:
         for row, universe in enumerate(self.universes):
             data = frame.get(universe)
             length = 0 if data is None else min(len(data), UNIVERSE_SLOTS)
-            if length:
+            if data is not None and length:
                 start = row * UNIVERSE_SLOTS
                 self.buffer[start:start + length] = np.frombuffer(data, dtype=np.uint8, count=length)
             self.lengths[row] = length

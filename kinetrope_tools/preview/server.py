@@ -17,6 +17,7 @@ import errno
 import json
 import logging
 import math
+import numbers
 import threading
 from collections import deque
 from collections.abc import Mapping
@@ -50,9 +51,15 @@ log = logging.getLogger(__name__)
 
 
 def finite(value: Any) -> Any:
-    """``value`` with every non-finite float replaced by None (JSON has no NaN)."""
-    if isinstance(value, float):
-        return value if math.isfinite(value) else None
+    """``value`` as plain JSON values: numbers of any kind as int or float,
+    every non-finite one as None (JSON has no NaN)."""
+    if isinstance(value, bool) or value is None or isinstance(value, str):
+        return value
+    if isinstance(value, numbers.Integral):
+        return int(value)
+    if isinstance(value, numbers.Real):
+        number = float(value)
+        return number if math.isfinite(number) else None
     if isinstance(value, Mapping):
         return {str(k): finite(v) for k, v in value.items()}
     if isinstance(value, (list, tuple)):
@@ -111,7 +118,7 @@ class Page:
         try:
             report = json.loads(text)
             number = int(report["ack"])
-        except (ValueError, TypeError, KeyError):
+        except (ValueError, TypeError, KeyError, OverflowError):
             return
         while self.in_flight and self.in_flight[0] <= number:
             self.in_flight.popleft()
@@ -260,10 +267,9 @@ class PreviewOutput:
         self._closed = False
         self._server = PreviewServer(rig, PAGE.read_bytes())
         self._loop = asyncio.new_event_loop()
-        started: asyncio.Future[int] | None = None
+        self._thread = threading.Thread(target=self._loop.run_forever, name="kinetrope-preview", daemon=True)
         try:
             started = asyncio.run_coroutine_threadsafe(self._server.start(host, port), self._loop)
-            self._thread = threading.Thread(target=self._loop.run_forever, name="kinetrope-preview", daemon=True)
             self._thread.start()
             self.port = started.result(START_TIMEOUT)
         except BaseException:
@@ -337,7 +343,7 @@ class PreviewOutput:
         self._stop_loop()
 
     def _stop_loop(self) -> None:
-        if self._loop.is_running():
+        if self._thread.is_alive():
             self._loop.call_soon_threadsafe(self._loop.stop)
             self._thread.join(STOP_TIMEOUT)
         if not self._loop.is_running():

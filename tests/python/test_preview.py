@@ -200,14 +200,31 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
             (WINDOW + 1, len(frames) - WINDOW - 1), (len(frames), 0)]
 
 
+def test_acknowledgements_that_make_no_sense_are_ignored(preview):
+    with connect(socket_url(preview)) as page:
+        receive(page, "layout")
+        for number in range(1, WINDOW + 1):
+            preview.send(RIG.frame(float(number)))
+            assert receive(page, "frame").number == number
+        for nonsense in ['{"ack": Infinity}', '{"ack": NaN}', '{"ack": "x"}', "[1]", "7", "not json", b"\x00\xff",
+                         '{"received": 5}', '{"ack": 1e400}']:
+            page.send(nonsense)
+        preview.send(RIG.home_frame())
+        with pytest.raises(TimeoutError):  # the window is still full
+            page.recv(timeout=0.3)
+        acknowledge(page, WINDOW)
+        assert receive(page, "frame").number == WINDOW + 1
+
+
 def test_status_reaches_every_page_and_stopping_says_so(preview):
     with connect(socket_url(preview)) as first_page, connect(socket_url(preview)) as second_page:
         for page in (first_page, second_page):
             receive(page, "layout")
-        preview.status({"bpm": 126.5, "bar": 9, "beat": 3, "source": "tap", "jitter_p99": math.inf})
+        preview.status({"bpm": 126.5, "bar": np.int64(9), "beat": 3, "source": "tap", "jitter_p50": np.float32(0.5),
+                        "jitter_p99": math.inf, "offset": math.nan})
         for page in (first_page, second_page):
-            assert receive(page, "status") == {"type": "status", "bpm": 126.5, "bar": 9, "beat": 3,
-                                               "source": "tap", "jitter_p99": None}
+            assert receive(page, "status") == {"type": "status", "bpm": 126.5, "bar": 9, "beat": 3, "source": "tap",
+                                               "jitter_p50": 0.5, "jitter_p99": None, "offset": None}
         first = ShowFrame(RIG.frame(10.0))
         first.position = 10.0  # a show's frames say where they are
         preview.send(first)
