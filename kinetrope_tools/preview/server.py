@@ -95,7 +95,7 @@ def page_response(page: bytes, host: str) -> Response:
         ("Cache-Control", "no-store"),
         ("Connection", "close"),
         ("Content-Security-Policy",
-         "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+         "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:; "
          f"connect-src ws://{host}"),
     ])
     return Response(HTTPStatus.OK.value, HTTPStatus.OK.phrase, headers, page)
@@ -203,10 +203,12 @@ class PreviewServer:
         while True:
             await page.wake.wait()
             page.wake.clear()
+            if len(page.in_flight) >= WINDOW:  # a page that stopped reading is sent nothing more
+                continue
             if page.status_version != self.status_version:
                 page.status_version = self.status_version
                 await page.connection.send(self.status)
-            if self.frame is not None and page.last_number != self.number and len(page.in_flight) < WINDOW:
+            if self.frame is not None and page.last_number != self.number:
                 await self.send_frame(page)
 
     async def watch(self, connection: ServerConnection) -> None:

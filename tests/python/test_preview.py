@@ -185,13 +185,15 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
             assert number == sent
             acknowledge(quick, number)
         np.testing.assert_array_equal(values, expected_values(RIG, frames[-1]))
-        # The slow page holds its window of frames, and no more.
+        # The slow page holds its window of frames, and no more: not even the status.
         held = [receive(slow, "frame")[0] for _ in range(WINDOW)]
         assert held == list(range(1, WINDOW + 1))
+        preview.status({"bpm": 99.0})
         with pytest.raises(TimeoutError):
             slow.recv(timeout=0.3)
-        # Once it acknowledges, it gets the newest frame, not the ones it missed.
+        # Once it acknowledges, it gets the status and the newest frame, not the ones it missed.
         acknowledge(slow, held[-1])
+        assert receive(slow, "status")["bpm"] == 99.0
         number, _, values = receive(slow, "frame")
         assert number == len(frames)
         np.testing.assert_array_equal(values, expected_values(RIG, frames[-1]))
