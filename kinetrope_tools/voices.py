@@ -71,6 +71,11 @@ class Motion(Protocol):
 
 def finite_number(option: str, value: object) -> float:
     """`value` as a float, or an error that names the option."""
+    if type(value) is float or type(value) is int:  # the usual case, without the protocol checks below
+        number = float(value)
+        if not math.isfinite(number):
+            raise ValueError(f"{option} must be finite, not {number!r}")
+        return number
     if isinstance(value, (str, bytes, bytearray)) or not isinstance(value, (SupportsFloat, SupportsIndex)):
         raise TypeError(f"{option} must be a number, not {type(value).__name__}")
     number = float(value)
@@ -209,7 +214,7 @@ def lfo_wave(name: str, period: int) -> FloatArray:
         first = np.sin(rising * (math.pi / 2)) if name == "sine" else rising
         first[-1] = 1.0
         half = np.concatenate([first, first[-2:0:-1]])  # up to 1, back down, 0 left out
-        return np.concatenate([half, -half])
+        return np.concatenate([half, 0.0 - half])  # 0.0 - x: +0.0 at the half loop, not -0.0
     if name == "saw":
         return np.arange(period, dtype=np.float64) * (2.0 / period) - 1.0
     return np.where(np.arange(period) < period // 2, 1.0, -1.0)
@@ -286,27 +291,40 @@ def interpolation_table(values: FloatArray, options: VoiceOptions) -> FloatArray
     return table
 
 
-def fits(table: FloatArray, base: Point | None) -> bool:
-    """Whether every point the table can give, plus the base, stays a finite float.
+def reach(table: FloatArray) -> Point | None:
+    """Per axis, how far from 0 the table's points can go (None if a
+    coefficient is not finite).
 
-    For t in [0, 1] each step of Horner's rule is bounded by the sum of the
-    coefficients' magnitudes; twice that bound leaves room for rounding."""
+    A linear piece lies between the values at its two ends (rounding is
+    monotone), so the largest value bounds it. A cubic piece can overshoot:
+    for t in [0, 1] each step of Horner's rule is bounded by the sum of the
+    coefficients' magnitudes, and a margin far above a few roundings covers
+    the order in which that sum is taken."""
     with np.errstate(over="ignore", invalid="ignore"):
-        bound = np.abs(table).sum(axis=1)
-        if base is not None:
-            bound += np.abs(np.array(base))[:, None]
-        return bool(np.isfinite(bound * 2.0).all())
+        if not np.isfinite(table).all():
+            return None
+        linear = table.shape[1] == 2
+        bound = np.abs(table[:, 0]) if linear else np.abs(table).sum(axis=1) * (1.0 + 2.0**-20)
+        x, y, z = (float(value) for value in bound.max(axis=1))
+    return (x, y, z) if all(math.isfinite(value) for value in (x, y, z)) else None
+
+
+def fits(far: Point | None, base: Point | None) -> bool:
+    """Whether points within `far` of 0, plus the base, stay finite floats."""
+    if far is None:
+        return False
+    return base is None or all(math.isfinite(axis + abs(shift)) for axis, shift in zip(far, base))
 
 
 def checked_table(values: FloatArray, options: VoiceOptions) -> FloatArray:
     """The interpolation table, or an error naming the option that puts the
     motion's points beyond the largest float."""
     table = interpolation_table(values, options)
-    if fits(table, options.base):
+    if fits(reach(table), options.base):
         return table
-    if not fits(interpolation_table(values, replace(options, offset=(0.0, 0.0, 0.0))), None):
+    if reach(interpolation_table(values, replace(options, offset=(0.0, 0.0, 0.0)))) is None:
         raise ValueError(f"size {options.size!r} is too large: the motion's points would not fit in a float")
-    if not fits(table, None):
+    if reach(table) is None:
         raise ValueError(f"offset {options.offset!r} is too large: the motion's points would not fit in a float")
     raise ValueError(f"base {options.base!r} is too large: the motion's points would not fit in a float")
 
@@ -341,11 +359,32 @@ class Reading:
     stop: float | None
     fade_out: float
     base: Point | None
-    table: FloatArray
-    # c0 + 0.0 * anything is c0 itself unless c0 is -0.0; only then must a
-    # whole u be patched back to the stored value.
-    patch_whole: bool
-    still: tuple[float | None, ...]  # per axis, see still_value
+    placed: Placed
+
+    @property
+    def table(self) -> FloatArray:
+        return self.placed.table
+
+    @property
+    def by_degree(self) -> FloatArray:
+        """The moving axes' rows of the table as (degree, axis, pip), so that
+        one take per degree serves every moving axis."""
+        return self.placed.by_degree
+
+    @property
+    def patch_whole(self) -> bool:
+        """c0 + 0.0 * anything is c0 itself unless c0 is -0.0; only then must
+        a whole u be patched back to the stored value."""
+        return self.placed.patch_whole
+
+    @property
+    def still(self) -> tuple[float | None, ...]:
+        """Per axis, see still_value."""
+        return self.placed.still
+
+    @property
+    def moving(self) -> tuple[int, ...]:
+        return self.placed.moving
 
     @property
     def whole_step(self) -> int | None:
@@ -383,17 +422,37 @@ def loop_shift(options: VoiceOptions, period: int) -> float:
     return 0.0 if shift == period else shift  # a tiny negative phase rounds up to the full loop
 
 
-def reading_for(loop: MotionLoop, options: VoiceOptions, table: FloatArray | None = None) -> Reading:
-    """The reading of `loop` under `options`; `table` when one already fits them."""
+@dataclass(frozen=True, eq=False)
+class Placed:
+    """A loop placed by rotation, size and offset: what voices differing only in
+    phase, rate, speed, ends, fades and base can share."""
+
+    table: FloatArray
+    by_degree: FloatArray
+    patch_whole: bool
+    still: tuple[float | None, ...]
+    moving: tuple[int, ...]
+    far: Point | None  # see reach
+
+
+def placed_loop(values: FloatArray, options: VoiceOptions) -> Placed:
+    table = checked_table(values, options)
+    still = tuple(still_value(coefficients) for coefficients in table)
+    moving = tuple(axis for axis, value in enumerate(still) if value is None)
+    by_degree = np.ascontiguousarray(table[list(moving)].transpose(1, 0, 2))
+    by_degree.setflags(write=False)
+    return Placed(table, by_degree, holds_negative_zero(table[:, 0]), still, moving, reach(table))
+
+
+def reading_for(loop: MotionLoop, options: VoiceOptions, shared: Placed | None = None) -> Reading:
+    """The reading of `loop` under `options`; `shared` when it already fits them."""
     period = loop.entry.period_pips
     step, shift = voice_step(options, period), loop_shift(options, period)
-    if table is None or not fits(table, options.base):
-        table = checked_table(loop.values, options)
+    if shared is None or not fits(shared.far, options.base):
+        shared = placed_loop(loop.values, options)
     once_low = shift - period if step < 0.0 else shift
     return Reading(period, step, shift, options.start, options.ends, once_low, once_low + period,
-                   options.fade_in, options.stop, options.fade_out, options.base,
-                   table, holds_negative_zero(table[:, 0]),
-                   tuple(still_value(coefficients) for coefficients in table))
+                   options.fade_in, options.stop, options.fade_out, options.base, shared)
 
 
 def same_table(a: VoiceOptions, b: VoiceOptions) -> bool:
@@ -472,6 +531,13 @@ def whole_indices(period: int, pips: IntArray | int, start: IntArray | int, step
     return wrapped(u, period)
 
 
+def since_start(pips: Any, start: FloatArray | float) -> FloatArray:
+    """d = pip - start; an overflow is reported by loop_position, as an error."""
+    with np.errstate(over="ignore"):
+        d: FloatArray = np.subtract(pips, start, dtype=np.float64)
+    return d
+
+
 def loop_position(reading: Reading, d: FloatArray, step: FloatArray | float, shift: FloatArray | float,
                   once_low: FloatArray | float, once_high: FloatArray | float) -> tuple[FloatArray, bool]:
     """u = d * step + shift under the ends mode, and whether some |u| may reach HUGE_POSITION."""
@@ -480,7 +546,7 @@ def loop_position(reading: Reading, d: FloatArray, step: FloatArray | float, shi
         u += shift
     low, high = float(u.min()), float(u.max())
     if not (math.isfinite(low) and math.isfinite(high)):
-        raise ValueError("rate * pip is too large to place in the loop")
+        raise ValueError("rate * (pip - start) is too large to place in the loop")
     if reading.ends == "pingpong":
         period = float(reading.period)
         u = period - np.abs(np.mod(u, 2.0 * period) - period)
@@ -502,21 +568,14 @@ def split_position(reading: Reading, u: FloatArray, huge: bool) -> tuple[IntArra
     return wrapped(whole.astype(np.int64), reading.period), t
 
 
-def interpolated(coefficients: FloatArray, index: IntArray, t: FloatArray,
-                 at_whole_pip: npt.NDArray[np.bool_] | None) -> FloatArray:
-    """One axis by Horner's rule: ((c3 * t + c2) * t + c1) * t + c0."""
-    value = np.take(coefficients[-1], index)
-    for degree in range(len(coefficients) - 2, -1, -1):
-        value *= t
-        value += np.take(coefficients[degree], index)
-    if at_whole_pip is not None:
-        np.copyto(value, np.take(coefficients[0], index), where=at_whole_pip)
-    return value
-
-
 def amplitude(reading: Reading, d: FloatArray, pips: Any, stop: FloatArray | float | None) -> FloatArray:
     """The fades' amplitude: rising over fade_in pips from start, falling over
     fade_out pips to stop (a cut when fade_out is 0), 1 between."""
+    with np.errstate(over="ignore"):  # a ramp's slope may overflow: min(inf, 1) is 1, as in Python
+        return ramps(reading, d, pips, stop)
+
+
+def ramps(reading: Reading, d: FloatArray, pips: Any, stop: FloatArray | float | None) -> FloatArray:
     amp = np.ones(d.shape)
     if reading.fade_in:
         amp = np.where(d > 0.0, np.minimum(d / reading.fade_in, 1.0), 0.0)
@@ -535,8 +594,10 @@ def finish(reading: Reading, out: FloatArray, d: FloatArray | None, pips: Any,
     """Scale by the fades' amplitude, then add the base."""
     if reading.enveloped:
         if d is None:
-            d = np.subtract(pips, start, dtype=np.float64)
-        out *= amplitude(reading, d, pips, stop)[:, None]
+            d = since_start(pips, start)
+        amp = amplitude(reading, d, pips, stop)
+        out *= amp[:, None]
+        out[amp == 0.0] = 0.0  # a silent voice rests exactly at its base, signed zeros and all
     if reading.base is not None:
         for axis, value in enumerate(reading.base):
             if value:
@@ -544,15 +605,29 @@ def finish(reading: Reading, out: FloatArray, d: FloatArray | None, pips: Any,
 
 
 def fill_points(reading: Reading, index: IntArray, t: FloatArray | None, out: FloatArray) -> None:
-    """Every axis at loop index and fraction t (None: whole positions only)."""
-    at_whole_pip = t == 0.0 if reading.patch_whole and t is not None else None
-    for axis, (value, coefficients) in enumerate(zip(reading.still, reading.table)):
-        if value is not None:
-            out[:, axis] = value
-        elif t is None:
-            out[:, axis] = np.take(coefficients[0], index)
-        else:
-            out[:, axis] = interpolated(coefficients, index, t, at_whole_pip)
+    """Every axis at loop index and fraction t (None: whole positions only):
+    still axes filled with their one value, the moving ones together by
+    Horner's rule, ((c3 * t + c2) * t + c1) * t + c0."""
+    by_degree, moving = reading.by_degree, reading.moving
+    for axis, still in enumerate(reading.still):
+        if still is not None:
+            out[:, axis] = still
+    if not moving:
+        return
+    if t is None:
+        value = np.take(by_degree[0], index, axis=1)
+    else:
+        value = np.take(by_degree[-1], index, axis=1)
+        for degree in range(len(by_degree) - 2, -1, -1):
+            value *= t
+            value += np.take(by_degree[degree], index, axis=1)
+        if reading.patch_whole:
+            np.copyto(value, np.take(by_degree[0], index, axis=1), where=t == 0.0)
+    if len(moving) == 3:
+        out[...] = value.T
+    else:
+        for row, axis in enumerate(moving):
+            out[:, axis] = value[row]
 
 
 def render_block(reading: Reading, pips: IntArray | FloatArray, out: FloatArray) -> None:
@@ -563,7 +638,7 @@ def render_block(reading: Reading, pips: IntArray | FloatArray, out: FloatArray)
                                            int(reading.shift)), None, out)
         finish(reading, out, None, pips, start, reading.stop)
         return
-    d = np.subtract(pips, reading.start, dtype=np.float64)
+    d = since_start(pips, reading.start)
     u, huge = loop_position(reading, d, reading.step, reading.shift, reading.once_low, reading.once_high)
     index, t = split_position(reading, u, huge)
     fill_points(reading, index, t, out)
@@ -589,7 +664,7 @@ def point_at(reading: Reading, pip: int | float) -> Point:
     d = pip - reading.start
     u = d * reading.step + reading.shift
     if not math.isfinite(u):
-        raise ValueError("rate * pip is too large to place in the loop")
+        raise ValueError("rate * (pip - start) is too large to place in the loop")
     if reading.ends == "pingpong":
         period = float(reading.period)
         u = period - abs(u % (2.0 * period) - period)
@@ -623,7 +698,7 @@ def finish_point(reading: Reading, point: Point, d: float, pip: int | float) -> 
     x, y, z = point
     if reading.enveloped:
         amp = amplitude_at(reading, d, pip)
-        x, y, z = x * amp, y * amp, z * amp
+        x, y, z = (x * amp, y * amp, z * amp) if amp else (0.0, 0.0, 0.0)
     if reading.base is not None:
         bx, by, bz = reading.base
         x, y, z = (x + bx if bx else x), (y + by if by else y), (z + bz if bz else z)
@@ -671,10 +746,10 @@ class Voice:
                                fade_in=fade_in, fade_out=fade_out, base=cast(Point | None, base))
         self._set_up(voice_loop(source, name), options)
 
-    def _set_up(self, loop: MotionLoop, options: VoiceOptions, table: FloatArray | None = None) -> None:
+    def _set_up(self, loop: MotionLoop, options: VoiceOptions, shared: Placed | None = None) -> None:
         object.__setattr__(self, "_loop", loop)
         object.__setattr__(self, "_options", options)
-        object.__setattr__(self, "_reading", reading_for(loop, options, table))
+        object.__setattr__(self, "_reading", reading_for(loop, options, shared))
 
     def __setattr__(self, attribute: str, value: object) -> None:
         raise AttributeError(f"Voice is immutable; use replace() to change {attribute}")
@@ -689,8 +764,8 @@ class Voice:
             raise TypeError(f"unknown voice option: {', '.join(sorted(unknown))}")
         changed = replace(self._options, **options)
         voice = Voice.__new__(Voice)
-        table = self._reading.table if same_table(changed, self._options) else None
-        voice._set_up(self._loop, changed, table)
+        shared = self._reading.placed if same_table(changed, self._options) else None
+        voice._set_up(self._loop, changed, shared)
         return voice
 
     def at(self, pip: Pip) -> Point:

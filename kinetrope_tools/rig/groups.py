@@ -17,14 +17,12 @@ members' starts, steps and shifts.
 from __future__ import annotations
 
 from collections.abc import Iterator, Sequence
-from typing import Any, cast
+from typing import Any
 
 import numpy as np
 
+from kinetrope_tools._loop import FloatArray, Name
 from kinetrope_tools.voices import (
-    FloatArray,
-    IntArray,
-    Name,
     Pip,
     Reading,
     Source,
@@ -34,6 +32,7 @@ from kinetrope_tools.voices import (
     finite_number,
     loop_position,
     scalar_pip,
+    since_start,
     split_position,
     whole_indices,
 )
@@ -73,7 +72,7 @@ def chase_steps(count: int, *, order: Sequence[int] | None = None, wings: int = 
     """Each fixture's step in the chase, and the number of steps."""
     wings, blocks = positive_int("wings", wings), positive_int("blocks", blocks)
     if wings > count:
-        raise ValueError(f"wings must be at most the group's {count} fixtures, not {wings}")
+        raise ValueError(f"wings must be at most the number of fixtures ({count}), not {wings}")
     if direction not in DIRECTIONS:
         raise ValueError(f"direction must be 'forward' or 'backward', not {direction!r}")
     steps, width = wing_steps(checked_order(order, count), count, wings, bool(mirror))
@@ -111,9 +110,8 @@ class Group:
     fixture's place in the line).
     """
 
-    __slots__ = ("voices", "_reading", "_start", "_step", "_shift", "_once_low", "_once_high", "_stop",
-                 "_whole", "_whole_start", "_whole_step", "_whole_shift")
-    voices: list[Voice]
+    __slots__ = ("_voices", "_reading", "_start", "_step", "_shift", "_once_low", "_once_high", "_stop",
+                 "_whole", "_all_whole", "_any_whole", "_whole_start", "_whole_step", "_whole_shift")
 
     def __init__(self, motion: Source, count: int, *, name: Name | None = None, phase_span: float | None = None,
                  phase_degrees: float | None = None, direction: str = "forward", wings: int = 1,
@@ -126,15 +124,15 @@ class Group:
                                    grouping=grouping, direction=direction)
         lead = Voice(motion, name=name, **voice_options)
         phase, start, stop = lead.options.phase, lead.options.start, lead.options.stop
-        self.voices = [lead.replace(phase=phase + step * share / width, start=start + step * delay,
+        self._voices = tuple(lead.replace(phase=phase + step * share / width, start=start + step * delay,
                                     stop=None if stop is None else stop + step * delay)
-                       for step in steps]
-        self._gather([voice.reading for voice in self.voices])
+                             for step in steps)
+        self._gather([voice.reading for voice in self._voices])
 
     def _gather(self, readings: list[Reading]) -> None:
         """The members' numbers as arrays; everything else they share."""
         first = readings[0]
-        assert all(reading.table is first.table for reading in readings)
+        assert all(reading.placed is first.placed for reading in readings)
         self._reading = first
 
         def column(field: str) -> FloatArray:
@@ -145,33 +143,39 @@ class Group:
         self._stop = None if first.stop is None else column("stop")
         whole = [reading.whole_step for reading in readings]
         self._whole = np.array([step is not None for step in whole])
+        self._all_whole, self._any_whole = bool(self._whole.all()), bool(self._whole.any())
         self._whole_step = np.array([step or 0 for step in whole], dtype=np.int64)
         self._whole_start = np.array([int(reading.start) if step is not None else 0
                                       for step, reading in zip(whole, readings)], dtype=np.int64)
         self._whole_shift = np.array([int(reading.shift) if step is not None else 0
                                       for step, reading in zip(whole, readings)], dtype=np.int64)
 
+    @property
+    def voices(self) -> list[Voice]:
+        """The member voices, fixture by fixture (a new list: the group's own stays as made)."""
+        return list(self._voices)
+
     def __len__(self) -> int:
-        return len(self.voices)
+        return len(self._voices)
 
     def __iter__(self) -> Iterator[Voice]:
-        return iter(self.voices)
+        return iter(self._voices)
 
     def points(self, position: Pip) -> FloatArray:
         """Every member's point at `position` (pips, an int or a float), shape
         (count, 3): row i is voices[i].at(position), bit for bit."""
         pip = scalar_pip(position)
-        reading, out = self._reading, np.empty((len(self.voices), 3), dtype=np.float64)
-        if isinstance(pip, int) and self._whole.all():
+        reading, out = self._reading, np.empty((len(self._voices), 3), dtype=np.float64)
+        if isinstance(pip, int) and self._all_whole:
             index = whole_indices(reading.period, pip, self._whole_start, self._whole_step, self._whole_shift)
             fill_points(reading, index, None, out)
             finish(reading, out, None, pip, self._start, self._stop)
             return out
-        d = np.subtract(pip, self._start, dtype=np.float64)
+        d = since_start(pip, self._start)
         u, huge = loop_position(reading, d, self._step, self._shift, self._once_low, self._once_high)
         index, t = split_position(reading, u, huge)
         fill_points(reading, index, t, out)
-        if isinstance(pip, int) and self._whole.any():
+        if isinstance(pip, int) and self._any_whole:
             self._whole_members_at(pip, out)
         finish(reading, out, d, pip, self._start, self._stop)
         return out
@@ -183,8 +187,8 @@ class Group:
         index = whole_indices(self._reading.period, pip, self._whole_start[members], self._whole_step[members],
                               self._whole_shift[members])
         part = np.empty((len(index), 3), dtype=np.float64)
-        fill_points(self._reading, cast(IntArray, index), None, part)
+        fill_points(self._reading, index, None, part)
         out[members] = part
 
     def __repr__(self) -> str:
-        return f"Group({self.voices[0]!r}, {len(self.voices)})"
+        return f"Group({self._voices[0]!r}, {len(self._voices)})"

@@ -26,7 +26,7 @@ from kinetrope_tools.rig.profiles import LEVEL_ROLES, Fixture
 
 AXES = {"x": 0, "y": 1, "z": 2}
 DEFAULT_SWING = 45.0
-Values: TypeAlias = npt.NDArray[np.uint16]
+Values: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.uint16]]
 LevelSource: TypeAlias = str | float | tuple[str, float, float] | None
 
 
@@ -94,7 +94,7 @@ def checked_axis(option: str, value: object) -> int | None:
         return None
     if value not in AXES:
         raise ValueError(f"{option} must be 'x', 'y', 'z' or None, not {value!r}")
-    return AXES[value]  # type: ignore[index]
+    return AXES[str(value)]
 
 
 def finite(option: str, value: object) -> float:
@@ -153,7 +153,17 @@ def checked_level(role: str, source: LevelSource, motion: Any, name: Any) -> Lev
 
 
 class Mapping:
-    """How one profile's fixtures turn points into DMX values."""
+    """How one profile's fixtures turn points into DMX values.
+
+    `pan` and `tilt` name the axes ("x", "y", "z", or None to hold home) that
+    move them `pan_swing` and `tilt_swing` degrees either side of home;
+    `invert_*` turns a direction, `swap` exchanges the two axes (both on top of
+    the profile's own), `*_limits` (low, high) in degrees clamp them. A level
+    (`dimmer`, `red`, `green`, `blue`, `white`) is None (the profile's
+    default), a constant 0..1, an axis name (through the motion's own range
+    over one loop, `motion` and `motion_name` as for a voice) or (axis, low,
+    high) through that range; low above high runs it backwards.
+    """
 
     def __init__(self, fixture: Fixture, motion: Any = None, *, motion_name: Any = None, pan: str | None = "x",
                  tilt: str | None = "y", pan_swing: float = DEFAULT_SWING,

@@ -4,17 +4,19 @@ refused, naming both fixtures and the slots."""
 
 from __future__ import annotations
 
-from typing import NamedTuple
+from collections.abc import Mapping
+from dataclasses import dataclass
 
 import numpy as np
 
-from kinetrope_tools.rig.profiles import Fixture
+from kinetrope_tools.rig.profiles import Fixture, FixtureState
 
 SLOTS = 512
 LAST_UNIVERSE = 63999
 
 
-class PatchedFixture(NamedTuple):
+@dataclass(frozen=True, slots=True)
+class PatchedFixture:
     """One fixture in the patch."""
 
     name: str
@@ -28,6 +30,14 @@ class PatchedFixture(NamedTuple):
     def last(self) -> int:
         """The last address the fixture takes."""
         return self.address + self.fixture.channels - 1
+
+    def slots(self, frame: Mapping[int, bytes]) -> bytes:
+        """This fixture's own slots in a frame."""
+        return bytes(frame[self.universe][self.address - 1:self.last])
+
+    def state(self, frame: Mapping[int, bytes]) -> FixtureState:
+        """What a frame asks of this fixture (pan and tilt in degrees, levels)."""
+        return self.fixture.decode(self.slots(frame))
 
     def describe(self) -> str:
         return f"{self.name} (universe {self.universe}, slots {self.address}-{self.last})"
@@ -49,6 +59,13 @@ def placements(name: str, fixture: Fixture, count: int, universe: int, address: 
                wrap: bool) -> list[PatchedFixture]:
     """`count` fixtures side by side from `address`; with `wrap`, one that does
     not fit in the universe starts the next universe at address 1."""
+    per_universe = SLOTS // fixture.channels
+    first = (SLOTS - address + 1) // fixture.channels
+    if wrap and count > first and universe + -(-(count - first) // per_universe) > LAST_UNIVERSE:
+        raise ValueError(f"{count} fixtures of {fixture.channels} channels from universe {universe} "
+                         f"address {address} run past universe {LAST_UNIVERSE}")
+    if not wrap:
+        count = min(count, first + 1)  # the first that does not fit is enough for the patch to refuse
     out = []
     for index in range(count):
         if wrap and address + fixture.channels - 1 > SLOTS and fixture.channels <= SLOTS:
@@ -68,6 +85,15 @@ class Patch:
 
     def add(self, fixtures: list[PatchedFixture]) -> None:
         """Place `fixtures`, all or none."""
+        self.commit(*self.checked(fixtures))
+
+    def commit(self, placed: list[PatchedFixture], owners: dict[int, np.ndarray]) -> None:
+        """Take on a patch that `checked` made."""
+        self.fixtures, self._owners = placed, owners
+
+    def checked(self, fixtures: list[PatchedFixture]) -> tuple[list[PatchedFixture], dict[int, np.ndarray]]:
+        """The patch with `fixtures` added, without changing this one; a
+        ValueError naming both fixtures and the slots when they do not fit."""
         owners = {universe: slots.copy() for universe, slots in self._owners.items()}
         placed = list(self.fixtures)
         for patched in fixtures:
@@ -83,7 +109,7 @@ class Patch:
                                  f"share slots {low}-{high} of universe {patched.universe}")
             placed.append(patched)
             taken[:] = len(placed)
-        self.fixtures, self._owners = placed, owners
+        return placed, owners
 
     @property
     def universes(self) -> list[int]:

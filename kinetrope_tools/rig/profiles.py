@@ -93,7 +93,7 @@ class Fixture:
     layout: tuple[Channel, ...]
     pan_range: float = 540.0
     tilt_range: float = 270.0
-    home: tuple[float, float] | None = None
+    home: tuple[float, float] = (270.0, 135.0)
     invert_pan: bool = False
     invert_tilt: bool = False
     swap: bool = False
@@ -119,10 +119,11 @@ class Fixture:
         for flag, value in (("invert_pan", invert_pan), ("invert_tilt", invert_tilt), ("swap", swap)):
             if not isinstance(value, bool):
                 raise ValueError(f"{name}: {flag} must be true or false, not {value!r}")
-        for attribute, value in (("name", name), ("layout", tuple(channels)), ("pan_range", pan),
-                                 ("tilt_range", tilt), ("home", rest), ("invert_pan", invert_pan),
-                                 ("invert_tilt", invert_tilt), ("swap", swap)):
-            object.__setattr__(self, attribute, value)
+        fields: dict[str, object] = {"name": name, "layout": tuple(channels), "pan_range": pan, "tilt_range": tilt,
+                                     "home": rest, "invert_pan": invert_pan, "invert_tilt": invert_tilt,
+                                     "swap": swap}
+        for attribute, field_value in fields.items():
+            object.__setattr__(self, attribute, field_value)
 
     # ------------------------------------------------------------ reading
 

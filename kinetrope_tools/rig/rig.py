@@ -17,6 +17,7 @@ from kinetrope_tools.rig.groups import Group
 from kinetrope_tools.rig.mapping import Driven, LevelSource, Mapping, Values, split
 from kinetrope_tools.rig.patch import SLOTS, Patch, PatchedFixture, checked_address, checked_universe, placements
 from kinetrope_tools.rig.profiles import Fixture
+from kinetrope_tools.voices import Voice
 
 
 Frame = dict[int, bytes]
@@ -26,7 +27,7 @@ class FixtureGroup:
     """Fixtures of one profile sharing a motion: the group's voices and points,
     its mapping and its patched fixtures."""
 
-    def __init__(self, name: str, fixture: Fixture, group: Any, mapping: Mapping,
+    def __init__(self, name: str, fixture: Fixture, group: Group, mapping: Mapping,
                  fixtures: list[PatchedFixture]) -> None:
         self.name = name
         self.fixture = fixture
@@ -38,7 +39,7 @@ class FixtureGroup:
         self._targets: dict[Driven, tuple[npt.NDArray[np.intp], npt.NDArray[np.intp] | None]] = {}
 
     @property
-    def voices(self) -> list[Any]:
+    def voices(self) -> list[Voice]:
         return self.group.voices
 
     def __len__(self) -> int:
@@ -91,12 +92,14 @@ class Rig:
         if isinstance(count, bool) or not isinstance(count, int) or count < 1:
             raise ValueError(f"count must be a positive int, not {count!r}")
         universe, address = checked_universe(universe), checked_address(address)
-        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt, pan_swing=pan_swing, tilt_swing=tilt_swing,
-                          invert_pan=invert_pan, invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits,
-                          tilt_limits=tilt_limits, dimmer=dimmer, red=red, green=green, blue=blue, white=white)
+        mapping = Mapping(fixture, motion, motion_name=options.get("name"), pan=pan, tilt=tilt,
+                          pan_swing=pan_swing, tilt_swing=tilt_swing, invert_pan=invert_pan,
+                          invert_tilt=invert_tilt, swap=swap, pan_limits=pan_limits, tilt_limits=tilt_limits,
+                          dimmer=dimmer, red=red, green=green, blue=blue, white=white)
         fixtures = placements(name, fixture, count, universe, address, wrap)
+        patch = self._patch.checked(fixtures)  # before the group's voices are made
         group = Group(motion, count, **options)
-        self._patch.add(fixtures)
+        self._patch.commit(*patch)
         added = FixtureGroup(name, fixture, group, mapping, fixtures)
         self._groups[name] = added
         self._lay_out()

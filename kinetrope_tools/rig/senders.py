@@ -141,7 +141,7 @@ class SacnSender(Sender):
         the sequence byte is found as the one byte two sequences change."""
         known = self._headers.get(universe)
         if known is None:
-            from sacn.messages.data_packet import DataPacket
+            from sacn.messages.data_packet import DataPacket  # type: ignore[import-untyped,unused-ignore]
             if isinstance(universe, bool) or not isinstance(universe, int) or universe not in SACN_UNIVERSES:
                 raise ValueError(f"sACN universe must be an int in 1..63999, not {universe!r}")
             packet = DataPacket(self._cid, self.source_name, universe, (0,) * 512, priority=self.priority)
@@ -159,8 +159,8 @@ class SacnSender(Sender):
 
     def destination(self, universe: int) -> tuple[str, int]:
         if self.multicast:
-            from sacn.messages.data_packet import calculate_multicast_addr
-            return (calculate_multicast_addr(universe), self.port)
+            from sacn.messages.data_packet import calculate_multicast_addr  # type: ignore[import-untyped,unused-ignore]
+            return (str(calculate_multicast_addr(universe)), self.port)
         return (self.address, self.port)
 
     def advance(self) -> None:

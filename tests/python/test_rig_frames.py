@@ -1,6 +1,8 @@
 """Mapping points to DMX, the patch, and whole rig frames."""
 
 import numpy as np
+from hypothesis import given, settings
+from hypothesis import strategies as st
 import pytest
 
 from kinetrope_tools import describe
@@ -129,7 +131,7 @@ def test_frames_equal_fixture_by_fixture_mapping(rig, position):
 def test_home_frame_holds_home_and_defaults(rig):
     home = rig.home_frame()
     for patched in rig.patch:
-        state = patched.fixture.decode(home[patched.universe][patched.address - 1:patched.last])
+        state = patched.state(home)
         if patched.group == "heads":
             assert (round(state.pan, 2), round(state.tilt, 2)) == (270.0, 135.0)
             assert home[patched.universe][patched.address + 4:patched.last] == bytes([255, 7])
@@ -151,11 +153,15 @@ def test_patch_wraps_into_the_next_universe_and_lists_every_fixture(rig):
     (4, 0, 1, "address must be an int in 1..512"),
     (-1, 1, 1, "universe must be an int"),
     (4, 1, 0, "count must be a positive int"),
+    (4, 1, 10**12, r"more\[73\] needs slots 512-518 of universe 4"),  # refused before any allocation
+    (63990, 1, 10**6, "run past universe 63999"),
+    (4, 1, 2, "wings must be at most"),  # the group's own options, after the patch was checked
 ])
 def test_patch_conflicts_name_both_fixtures_and_the_slots(rig, universe, address, count, message):
     before = rig.patch
     with pytest.raises(ValueError, match=message):
-        rig.group("more", HEAD, count, universe=universe, address=address, motion="circle")
+        rig.group("more", HEAD, count, universe=universe, address=address, motion="circle",
+                  wrap=universe == 63990, wings=3)
     assert rig.patch == before and "more" not in rig.groups and rig.universes == [1, 2, 3]
 
 
@@ -167,3 +173,21 @@ def test_group_names_are_unique(rig):
 def test_decode_needs_the_fixtures_own_slot_count():
     with pytest.raises(ValueError, match="takes 7 slots, not 3"):
         HEAD.decode(b"\0\0\0")
+
+
+unit = st.floats(-1.0, 1.0)
+
+
+@settings(max_examples=200, deadline=None)
+@given(points=st.lists(st.tuples(unit, unit, unit), min_size=1, max_size=20),
+       swing=st.floats(0.0, 400.0), invert=st.booleans(), limits=st.tuples(st.floats(0, 540), st.floats(0, 540)))
+def test_pan_decodes_to_the_clamped_swing_and_each_point_maps_alone_as_in_a_batch(points, swing, invert, limits):
+    low, high = sorted(limits)
+    mapping = Mapping(HEAD, pan_swing=swing, invert_pan=invert, pan_limits=(low, high))
+    batch = np.array(points)
+    together = mapping.dmx_bytes(batch)
+    for row, point in enumerate(batch):
+        assert np.array_equal(mapping.dmx_bytes(point[None, :]), together[row:row + 1])
+        slots = fixture_slots(HEAD, [(driven, values[row:row + 1]) for driven, values in mapping.values(batch)])
+        expected = min(max(270.0 + (-swing if invert else swing) * point[0], low), high)
+        assert abs(HEAD.decode(slots).pan - expected) <= 540.0 / 65535 * 0.5 + 1e-9

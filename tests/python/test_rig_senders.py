@@ -151,11 +151,31 @@ def wait_for(condition, seconds, what):
         time.sleep(0.05)
 
 
-def namespace_run(config, recording):
-    """Inside the new network namespace, as root: olad as the test's user,
-    its Art-Net input ports 1 and 2 patched to universes 1 and 2, a recorder
-    on both, then the show sent at 44 frames a second."""
-    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+# How olad hears each protocol inside the namespace: Art-Net on loopback
+# (input ports 1 and 2 hear port-addresses 1 and 2); E1.31 needs an interface
+# other than loopback, so a veth pair is made and given a loopback-range address.
+SACN_ADDRESS = "127.2.0.1"
+PROTOCOLS = {
+    "artnet": {"device": "ArtNet", "ports": ("1", "2"), "conf": ("artnet", "use_loopback = true\nip = 127.0.0.1\n"),
+               "links": []},
+    "sacn": {"device": "E1.31", "ports": ("0", "1"), "conf": ("e131", f"ip = {SACN_ADDRESS}\n"),
+             "links": [["ip", "link", "add", "kt0", "type", "veth", "peer", "name", "kt1"],
+                       ["ip", "addr", "add", f"{SACN_ADDRESS}/32", "dev", "kt0"],
+                       ["ip", "link", "set", "kt0", "up"], ["ip", "link", "set", "kt1", "up"]]},
+}
+
+
+def make_sender(protocol):
+    return ArtNetSender("127.0.0.1") if protocol == "artnet" else SacnSender(SACN_ADDRESS)
+
+
+def namespace_run(config, recording, protocol):
+    """Inside the new network namespace, as root: olad as the test's user, two
+    input ports of the protocol's device patched to universes 1 and 2, a
+    recorder on both, then the show sent at 44 frames a second."""
+    setup = PROTOCOLS[protocol]
+    for command in [["ip", "link", "set", "lo", "up"], *setup["links"]]:
+        subprocess.run(command, check=True)
     log = open(Path(config) / "olad.log", "w")
     olad = subprocess.Popen(["runuser", "-u", OLAD_USER, "--", "olad", "-c", config, "--no-http",
                              "--no-register-with-dns-sd", "-l", "2"], stdout=log, stderr=log)
@@ -163,18 +183,17 @@ def namespace_run(config, recording):
     try:
         device = []
 
-        def artnet_device():
+        def device_up():
             listing = subprocess.run(["ola_dev_info"], capture_output=True, text=True, timeout=10).stdout
-            device[:] = re.findall(r"Device (\d+): ArtNet", listing)
+            device[:] = re.findall(rf"Device (\d+): {re.escape(setup['device'])}", listing)
             return bool(device)
-        wait_for(artnet_device, 30, "olad's Art-Net device")
-        for universe in (1, 2):
-            subprocess.run(["ola_patch", "-d", device[0], "-p", str(universe), "-i", "-u", str(universe)],
-                           check=True, timeout=10)
+        wait_for(device_up, 30, f"olad's {setup['device']} device")
+        for port, universe in zip(setup["ports"], ("1", "2")):
+            subprocess.run(["ola_patch", "-d", device[0], "-p", port, "-i", "-u", universe], check=True, timeout=10)
         recorder = subprocess.Popen(["ola_recorder", "--record", recording, "--universes", "1,2"],
                                     stdout=subprocess.DEVNULL)
         rig, positions = show_rig(), show_positions()
-        with ArtNetSender("127.0.0.1") as sender:
+        with make_sender(protocol) as sender:
             def warmed_up():
                 sender.send({1: PREAMBLE, 2: PREAMBLE})
                 return os.path.exists(recording) and len(recorded_frames(recording).get(2, [])) > 0
@@ -196,7 +215,7 @@ def namespace_run(config, recording):
         olad.wait(10)
 
 
-def unavailable():
+def unavailable(protocol):
     """Why the daemon test cannot run here, or None."""
     if os.geteuid() != 0:
         return "the olad test must run as root: it creates the unprivileged user olad runs as"
@@ -206,35 +225,42 @@ def unavailable():
         return f"missing {', '.join(missing)} (Debian packages ola, util-linux, iproute2)"
     if subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode != 0:
         return "network namespaces are not permitted here (unshare -n failed)"
+    if protocol == "sacn":
+        pytest.importorskip("sacn")
+        if subprocess.run(["unshare", "-n", *PROTOCOLS["sacn"]["links"][0]], capture_output=True).returncode != 0:
+            return "olad's E1.31 needs an interface besides loopback, and veth pairs are not permitted here"
     return None
 
 
-def olad_config():
-    """A config directory the daemon's user owns: Art-Net on loopback, the other plugins off."""
+def olad_config(protocol):
+    """A config directory the daemon's user owns: the protocol's plugin on, the other plugins off."""
     if subprocess.run(["id", "-u", OLAD_USER], capture_output=True).returncode != 0:
         subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", OLAD_USER],
                        check=True)
     config = Path(tempfile.mkdtemp(prefix="kinetrope-olad-"))
-    (config / "ola-artnet.conf").write_text("enabled = true\nuse_loopback = true\nip = 127.0.0.1\n")
-    for plugin in ("dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
+    plugin, settings = PROTOCOLS[protocol]["conf"]
+    (config / f"ola-{plugin}.conf").write_text("enabled = true\n" + settings)
+    for other in ("artnet", "dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
                    "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi",
                    "uartdmx", "usbdmx", "usbserial"):
-        (config / f"ola-{plugin}.conf").write_text("enabled = false\n")
+        if other != plugin:
+            (config / f"ola-{other}.conf").write_text("enabled = false\n")
     shutil.chown(config, OLAD_USER)
     for path in config.iterdir():
         shutil.chown(path, OLAD_USER)
     return config
 
 
-def test_olad_receives_every_frame_byte_for_byte():
-    reason = unavailable()
+@pytest.mark.parametrize("protocol", ["artnet", "sacn"])
+def test_olad_receives_every_frame_byte_for_byte(protocol):
+    reason = unavailable(protocol)
     if reason:
         pytest.skip(reason)
-    config = olad_config()
+    config = olad_config(protocol)
     recording = config / "show.rec"
     here = Path(__file__).resolve().parent
     environment = dict(os.environ, PYTHONPATH=os.pathsep.join([str(here.parents[1]), str(here)]))
-    code = f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r})"
+    code = f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r}, {protocol!r})"
     try:
         run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=here.parents[1],
                              capture_output=True, text=True, timeout=180)
@@ -252,3 +278,12 @@ def test_olad_receives_every_frame_byte_for_byte():
         assert len(frames) == FRAMES, f"universe {universe}: {len(frames)} of {FRAMES} frames arrived"
         wrong = [number for number, frame in enumerate(expected) if frames[number] != frame[universe]]
         assert wrong == [], f"universe {universe}: frames {wrong[:10]} differ"
+
+
+def test_without_the_extra_only_sacn_asks_for_it():
+    script = ("import sys\nsys.modules['sacn'] = None\nfrom kinetrope_tools.rig import ArtNetSender, SacnSender\n"
+              "ArtNetSender().close()\ntry:\n    SacnSender()\nexcept ImportError as error:\n    print(error)\n")
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60,
+                            cwd=Path(__file__).resolve().parents[2])
+    assert result.returncode == 0, result.stderr
+    assert "pip install 'kinetrope[rig]'" in result.stdout

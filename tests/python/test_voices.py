@@ -266,3 +266,217 @@ def test_bad_crossfades(options, error, option):
     arguments = {"a": Voice("circle"), "b": Voice("bounce"), "start_pip": 0, "length_pips": 64, **options}
     with pytest.raises(error, match=option):
         crossfade(**arguments)
+
+
+# ------------------------------------------------------------------ extreme options and huge positions
+
+# Pips within the 32-bit range; huge loop positions come from huge rates and starts.
+TINY_AND_HUGE = [0.0, -0.0, 5e-324, -5e-324, 1e-300, -1e-300, 1e-17, -1e-17, 0.5, -0.75, 255.999, 1e9 + 0.5,
+                 float(LOW), float(HIGH), -123456.789]
+EXTREME_OPTIONS = [
+    {}, {"rate": 1e-300}, {"rate": 3e290}, {"rate": -2.0**60}, {"rate": 1e20, "phase": 0.3}, {"phase": 1e305},
+    {"phase": -1e-300}, {"size": 5e307}, {"start": 1e300}, {"start": -3e19, "rate": 7.0},
+    {"size": (1.0, -1e307, 1e-300), "interpolation": "cubic"}, {"offset": (1e308, -1e308, 0.0)},
+    {"base": (1.0, -1e308, 0.5), "size": 1e-5}, {"start": 1e300, "ends": "once"}, {"start": -1e18},
+    {"ends": "pingpong", "rate": 7.5}, {"fade_in": 1e-300, "stop": 1e300, "fade_out": 1e300},
+    {"cycles_per_bar": 1e-200}, {"beats_per_cycle": 3.0, "reverse": True, "ends": "once"},
+]
+
+
+def answers_at(voice, pips):
+    """Each pip's point by at(), or the error it raises."""
+    points = []
+    for pip in pips:
+        try:
+            points.append(voice.at(pip))
+        except (ValueError, OverflowError) as error:
+            points.append(error)
+    return points
+
+
+@settings(max_examples=120, deadline=None)
+@given(name=st.sampled_from(["circle", "flam", "sine", "square", ROWS[-1]["name"]]),
+       options=st.sampled_from(EXTREME_OPTIONS), interpolation=st.sampled_from(["linear", "cubic"]),
+       pips=st.lists(st.sampled_from(TINY_AND_HUGE) | st.floats(LOW, HIGH) | st.floats(-1e4, 1e4)
+                     | st.integers(LOW, HIGH), min_size=1, max_size=8))
+def test_at_and_render_agree_on_mixed_blocks_at_extreme_options(name, options, interpolation, pips):
+    try:
+        voice = Voice(name, **{"interpolation": interpolation, **options})
+    except ValueError as error:  # a cubic square of size 5e307 overshoots the floats: refused when made
+        assert str(error).startswith("size ")
+        return
+    pips = [pip for pip in pips if isinstance(pip, float)] or pips  # one kind of pip a block
+    points = answers_at(voice, pips)
+    errors = [type(point) for point in points if isinstance(point, Exception)]
+    if errors:  # the block holds a pip that cannot be placed: render refuses it too
+        with pytest.raises(OverflowError if OverflowError in errors else ValueError):
+            voice.render(pips)
+        return
+    assert identical(points, voice.render(pips)), (name, options, pips)
+    for pip, point in zip(pips, points):  # a pip's value does not depend on its neighbours
+        assert identical([point], voice.render([pip]))
+
+
+@pytest.mark.parametrize("name, options, option", [
+    ("square", {"size": 1e308}, "size"), ("square", {"size": (-1e308, 1.0, 1.0)}, "size"),
+    ("square", {"size": 8e307, "interpolation": "cubic"}, "size"),
+    ("square", {"size": 8e307, "offset": (1e308, 0.0, 0.0)}, "offset"),
+    ("circle", {"size": 1e307, "base": (0.0, 1.79e308, 0.0)}, "base"), ("circle", {"phase": 1e308}, "phase"),
+    ("circle", {"phase": -1e307}, "phase"),
+    ("circle", {"rate": 5e-324, "beats_per_cycle": 1e300}, "beats_per_cycle"),
+])
+def test_options_whose_products_leave_the_floats_are_refused_when_the_voice_is_made(name, options, option):
+    with pytest.raises(ValueError, match=f"^{option} .*too large|^{option} .*cannot be placed"):
+        Voice(name, **options)
+    with pytest.raises(ValueError, match=f"^{option} "):
+        Voice(name).replace(**options)
+
+
+def test_largest_sizes_that_fit_answer_the_same_in_at_and_render():
+    voice = Voice("square", size=8e307)  # slopes of 1.6e308 still fit
+    pips = [0.5, 127.5, 128.0, 255.25]
+    assert identical([voice.at(pip) for pip in pips], voice.render(pips))
+    assert voice.at(127.5) == (0.0, 0.0, 0.0)  # halfway down the edge from 8e307 to -8e307
+
+
+def test_a_still_voice_checks_its_pips_like_a_moving_one():
+    still = kinetrope.SampledPattern("still", "", [(0.25, 0.0, -0.5)] * 4)
+    voice = Voice(still, rate=1e300)
+    assert voice.at(1.0) == tuple(voice.render([1.0])[0]) == (0.25, 0.0, -0.5)
+    for call in (lambda: voice.at(1e9), lambda: voice.render([1.0, 1e9])):
+        with pytest.raises(ValueError, match="too large"):
+            call()
+
+
+def test_a_tiny_position_reads_the_same_beside_a_huge_one():
+    voice = Voice("circle", rate=2.0**60)
+    tiny = -1e-17 / 2.0**60  # u = -1e-17 beside u = 1e9 * 2**60, far beyond 2**62
+    alone = voice.render([tiny])
+    assert identical(voice.render([tiny, 1e9])[:1], alone)
+    assert identical(voice.render(np.r_[np.full(20000, 1e9), tiny])[-1:], alone)
+    assert identical([voice.at(tiny)], alone)
+
+
+# ------------------------------------------------------------------ options users reach for
+
+@pytest.mark.parametrize("interpolation", ["linear", "cubic"])
+@pytest.mark.parametrize("size", [(0.5, 2.0, -1.0), (1.0, 1.0, 0.0), (0.25, 0.25, 0.25)])
+def test_size_per_axis_scales_each_axis_after_rotation(size, interpolation):
+    pips = np.arange(-40, 300, 0.625)
+    plain = Voice("helix", interpolation=interpolation, rotation=30.0).render(pips)
+    sized = Voice("helix", interpolation=interpolation, rotation=30.0, size=size).render(pips)
+    np.testing.assert_allclose(sized, plain * np.array(size), rtol=1e-15, atol=1e-16)
+    whole = Voice("helix", size=size).render(range(256))
+    assert identical(whole, sampled("helix", range(256)) * np.array(size))
+    if len(set(size)) == 1:  # one factor per axis is the scalar size, bit for bit
+        assert identical(sized, Voice("helix", interpolation=interpolation, rotation=30.0,
+                                      size=size[0]).render(pips))
+
+
+# (options, pips per loop): a speed sets the loop's length whatever the motion's period.
+@pytest.mark.parametrize("options, loop_pips", [
+    ({"cycles_per_bar": 1}, 256), ({"cycles_per_bar": 4}, 64), ({"cycles_per_bar": 0.5}, 512),
+    ({"cycles_per_bar": 1, "beats_per_bar": 3}, 192), ({"beats_per_cycle": 2}, 128),
+    ({"beats_per_cycle": 8, "rate": 2}, 256), ({"beats_per_cycle": 1, "reverse": True}, 64),
+])
+@pytest.mark.parametrize("name", ["circle", "helix", "sine", LAST_QUARTERED])
+def test_speed_sets_the_loop_length_whatever_the_period(options, loop_pips, name):
+    voice, plain = Voice(name, **options), Voice(name)
+    period = voice.period_pips
+    quarters = np.arange(-8, 9) * (loop_pips / 4)  # every quarter of the voice's loop
+    direction = -1 if options.get("reverse") else 1
+    want = plain.render(np.mod(direction * np.arange(-8, 9) * (period // 4), period).astype(np.int64))
+    assert identical(voice.render(quarters), want)
+    assert identical([voice.at(pip) for pip in quarters], want)
+
+
+# Options whose turning points fall on exact pips (rates and phases of few bits).
+TURNING = [("circle", {}), ("helix", {"interpolation": "cubic"}), ("sine", {"rate": 0.5}),
+           ("flam", {"rate": -2.0}), ("circle", {"reverse": True, "phase": 0.25}),
+           ("square", {"start": 100.0, "rate": 4.0, "size": (0.5, 1.0, 1.0)}), ("bounce", {"start": -3.5})]
+
+
+def pips_at_u(voice, us):
+    reading = voice.reading
+    return [reading.start + (u - reading.shift) / reading.step for u in us]
+
+
+@pytest.mark.parametrize("name, options", TURNING)
+def test_pingpong_turns_exactly_at_the_loop_ends_and_mirrors_about_them(name, options):
+    voice = Voice(name, ends="pingpong", **options)
+    period = voice.period_pips
+    home = Voice(name, interpolation=voice.options.interpolation, size=voice.options.size).at(0)
+    turns = pips_at_u(voice, [k * period for k in range(-3, 4)])
+    assert identical([voice.at(turn) for turn in turns], [home] * len(turns))
+    assert identical(voice.render(turns), [home] * len(turns))
+    for turn in turns:
+        for s in (0.25, 1.0, 3.5, 17.0, period / 2):
+            assert identical([voice.at(turn - s)], [voice.at(turn + s)]), (turn, s)
+    loop = Voice(name, **options)
+    forth = np.linspace(*sorted(pips_at_u(voice, [period * 0.5, period])), 50)
+    assert identical(voice.render(forth), loop.render(forth))  # the second half of a leg is the loop's
+
+
+@pytest.mark.parametrize("name, options", TURNING)
+def test_a_single_shot_plays_one_loop_and_holds_exactly_at_both_ends(name, options):
+    voice, loop = Voice(name, ends="once", **options), Voice(name, **options)
+    period, start = voice.period_pips, voice.options.start
+    end = start + period / abs(voice.reading.step)
+    inside = np.linspace(start, end, 101)
+    assert identical(voice.render(inside), loop.render(inside))
+    first, last = voice.at(start), voice.at(end)
+    outside = [start - 1e9, start - 1.5, start - 1e-9, end + 1e-9, end + 0.5, end + 1e9]
+    got = voice.render(outside)
+    assert identical(got[:3], [first] * 3) and identical(got[3:], [last] * 3)
+    assert identical([voice.at(pip) for pip in outside], got)
+    assert identical([last], [first])  # a loop ends where it began
+
+
+def test_fades_scale_the_point_and_settle_on_the_base():
+    plain = Voice("circle", offset=(0.0, 0.0, 0.5))
+    base = (0.25, -0.5, 0.0)
+    voice = plain.replace(start=64.0, fade_in=32.0, stop=512.0, fade_out=128.0, base=base)
+    pips = np.array([0.0, 64.0, 72.0, 80.0, 96.0, 200.0, 384.0, 448.0, 511.0, 512.0, 1000.0])
+    amp = np.minimum(np.clip((pips - 64.0) / 32.0, 0.0, 1.0), np.clip((512.0 - pips) / 128.0, 0.0, 1.0))
+    want = plain.render(pips) * amp[:, None] + 0.0 + base  # + 0.0: a silent voice rests at +0.0
+    assert identical(voice.render(pips), want)
+    assert identical([voice.at(pip) for pip in pips], want)
+    cut = plain.replace(stop=100.0)  # no fade_out: a cut at stop, to the origin without a base
+    assert identical(cut.render([99.5, 100.0]), [plain.at(99.5), (0.0, 0.0, 0.0)])
+    assert identical(plain.replace(base=base).render(pips), plain.render(pips) + base)
+
+
+@pytest.mark.parametrize("name, quarters", [
+    ("sine", [0.0, 1.0, 0.0, -1.0]), ("triangle", [0.0, 1.0, 0.0, -1.0]),
+    ("saw", [-1.0, -0.5, 0.0, 0.5]), ("square", [1.0, 1.0, -1.0, -1.0]),
+])
+def test_lfos_by_name(name, quarters):
+    voice = Voice(name)
+    assert (voice.name, voice.period_pips) == (name, 256)
+    loop = voice.render(range(256))
+    assert loop[::64, 0].tolist() == quarters and not loop[:, 1:].any()
+    assert loop[:, 0].min() >= -1.0 and loop[:, 0].max() <= 1.0
+    if name in ("sine", "triangle"):  # odd and symmetric about the quarter points
+        assert identical(loop[1:128, 0], -loop[129:, 0]) and identical(loop[1:64, 0], loop[127:64:-1, 0])
+    assert identical(Voice(name, cycles_per_bar=4).render([0, 16, 32, 48]), loop[::64])
+
+
+@pytest.mark.parametrize("options, error, words", [
+    ({"ends": "bounce"}, ValueError, "ends must be 'loop' or 'pingpong' or 'once'"),
+    ({"fade_in": -1.0}, ValueError, "fade_in must not be negative"),
+    ({"fade_out": 8.0}, ValueError, "fade_out needs stop"),
+    ({"stop": math.inf}, ValueError, "stop must be finite"),
+    ({"start": math.nan}, ValueError, "start must be finite"),
+    ({"cycles_per_bar": 1, "beats_per_cycle": 4}, ValueError, "not both"),
+    ({"cycles_per_bar": 0}, ValueError, "cycles_per_bar must be positive"),
+    ({"beats_per_cycle": -2}, ValueError, "beats_per_cycle must be positive"),
+    ({"beats_per_bar": 0}, ValueError, "beats_per_bar must be positive"),
+    ({"size": (1.0, 2.0)}, ValueError, "size must hold three numbers"),
+    ({"size": (1.0, math.inf, 1.0)}, ValueError, "size must be finite"),
+    ({"size": "big"}, TypeError, "size must be a number"),
+    ({"base": (0.0, 0.0)}, ValueError, "base must hold three numbers"),
+    ({"base": 0.5}, TypeError, "base must be a sequence"),
+])
+def test_bad_new_options_name_the_option(options, error, words):
+    with pytest.raises(error, match=re.escape(words)):
+        Voice("circle", **options)
