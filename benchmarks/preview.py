@@ -5,8 +5,10 @@ examples/show.toml; any show file with --show) is played at --fps for
 --seconds into a PreviewOutput watched by one, then by three pages of one
 headless Chromium. Reported per run: frames each page received per second
 and how many it was not sent (dropped for it) or missed, the frames' lateness
-in the playing thread, what handing a frame to the preview costs that thread,
-and what taking one frame back through the profiles costs the server.
+(frame driver's statistics), what handing a frame to the preview costs the
+driver's thread, and what taking one frame back through the profiles costs
+the server. The rig is played as a show plays it: the live clock, the frame
+driver and the show's status line, whose readouts the page shows.
 Figures, not a test: nothing here fails.
 
     python benchmarks/preview.py [--seconds 5] [--fps 44] [--pages 1 3] [--show SHOW.toml]
@@ -16,7 +18,7 @@ Figures, not a test: nothing here fails.
 from __future__ import annotations
 
 import argparse
-import statistics
+import os
 import sys
 import time
 from pathlib import Path
@@ -25,12 +27,16 @@ from typing import Any
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT))  # this checkout's kinetrope_tools first
 
+from kinetrope_tools.live import FrameDriver, InternalSource, LiveClock  # noqa: E402
 from kinetrope_tools.preview import PreviewOutput  # noqa: E402
 from kinetrope_tools.preview.headless import Chromium  # noqa: E402
 from kinetrope_tools.preview.scene import FrameEncoder, place  # noqa: E402
 from kinetrope_tools.rig import Fixture, Rig  # noqa: E402
+from kinetrope_tools.show.osc_output import ShowFrame  # noqa: E402
+from kinetrope_tools.show.runner import StatusLine  # noqa: E402
 
 PIPS_PER_BEAT = 64
+BPM = 128.0
 HEAD = Fixture("Moving head", ["pan", "pan_fine", "tilt", "tilt_fine", "dimmer", ("shutter", 255),
                                "red", "green", "blue", "speed"])
 PIXEL = Fixture("Pixel", ["red", "green", "blue"])
@@ -77,42 +83,39 @@ def chase_rig() -> Rig:
     return rig
 
 
-class Player:
-    """Plays a rig into an output at a steady rate from this thread, as a frame
-    driver would, and keeps the frames' lateness and the cost of ``send``."""
+class Timed:
+    """An output that times ``send`` of the output it wraps."""
 
-    def __init__(self, rig: Rig, output: PreviewOutput, fps: float, bpm: float = 128.0) -> None:
-        self.rig, self.output, self.fps, self.bpm = rig, output, fps, bpm
-        self.lateness: list[float] = []
-        self.send_costs: list[float] = []
-        self.frames = 0
+    def __init__(self, output: PreviewOutput) -> None:
+        self.output = output
+        self.costs: list[float] = []
 
-    def play(self, seconds: float, start_pip: float = 0.0) -> float:
-        """Plays ``seconds``; returns the last position (pips)."""
-        start = time.monotonic()
-        pips_per_second = self.bpm / 60.0 * PIPS_PER_BEAT
-        position = start_pip
-        for tick in range(round(seconds * self.fps)):
-            due = start + tick / self.fps
-            time.sleep(max(0.0, due - time.monotonic()))
-            now = time.monotonic()
-            self.lateness.append(now - due)
-            position = start_pip + (now - start) * pips_per_second
-            frame = self.rig.frame(position)
-            before = time.perf_counter()
-            self.output.send(frame)
-            self.send_costs.append(time.perf_counter() - before)
-            self.frames += 1
-            self.output.status(self.status(position))
-        return position
+    def send(self, frame: Any) -> bool:
+        before = time.perf_counter()
+        sent = self.output.send(frame)
+        self.costs.append(time.perf_counter() - before)
+        return sent
 
-    def status(self, position: float) -> dict[str, Any]:
-        beat = position / PIPS_PER_BEAT
-        recent = sorted(self.lateness[-200:])
-        return {"bpm": self.bpm, "bar": int(beat // 4) + 1, "beat": int(beat % 4) + 1, "position": position,
-                "source": "internal", "offset": 0.0, "frames": self.frames, "late": 0, "dropped": 0,
-                "jitter_p50": recent[len(recent) // 2], "jitter_p99": recent[int(len(recent) * 0.99)],
-                "send_errors": self.output.errors}
+
+def play(rig: Rig, output: PreviewOutput, fps: float, seconds: float, start_pip: float = 0.0,
+         bpm: float = BPM) -> tuple[FrameDriver, Timed]:
+    """Plays the rig into the preview as a show does (the live clock, the frame
+    driver and the show's status line), from ``start_pip`` for ``seconds``."""
+    clock = LiveClock(bpm)
+    clock.start(start_pip)
+    source = InternalSource(clock)
+    status = StatusLine(clock, source, [output.status])
+
+    def render(position: float) -> ShowFrame:
+        frame = ShowFrame(rig.frame(position))
+        frame.position = position
+        return frame
+
+    timed = Timed(output)
+    driver = FrameDriver(fps, render, [timed], clock, home=False, on_frame=status)
+    status.attach(driver)
+    driver.run(seconds)
+    return driver, timed
 
 
 def percentile(values: list[float], share: float) -> float:
@@ -129,32 +132,28 @@ def measure(rig: Rig, pages: int, fps: float, seconds: float) -> dict[str, Any]:
         tabs = [browser.open(output.url) for _ in range(pages)]
         for tab in tabs:
             tab.wait_until("window.kinetropePreview && kinetropePreview.state().connected", 30)
-        player = Player(rig, output, fps)
-        player.play(1.0)  # warm up: pages drawing, caches full
+        play(rig, output, fps, 1.0)  # warm up: pages drawing, caches full
         before = [tab.evaluate(PAGE_STATE) for tab in tabs]
-        served_before = sorted(output.pages(), key=lambda p: p["sent"])
+        served_before = output.pages()
         sent_before = output.frames
-        player.lateness.clear()
-        player.send_costs.clear()
         started = time.monotonic()
-        player.play(seconds)
+        driver, timed = play(rig, output, fps, seconds, start_pip=10_000.0)
         elapsed = time.monotonic() - started
         time.sleep(0.3)  # the last frames arrive
         after = [tab.evaluate(PAGE_STATE) for tab in tabs]
-        served_after = sorted(output.pages(), key=lambda p: p["sent"])
+        served_after = output.pages()
         sent = output.frames - sent_before
-    dropped = [a["dropped"] - b["dropped"] for a, b in zip(served_after, served_before)]
+    stats = driver.stats()
     return {
         "pages": pages,
         "sent": sent,
         "offered_fps": sent / elapsed,
         "received_fps": [(a["received"] - b["received"]) / elapsed for a, b in zip(after, before)],
         "missed": [a["missed"] - b["missed"] for a, b in zip(after, before)],
-        "dropped": dropped,
-        "lateness_p50_ms": percentile(player.lateness, 0.5) * 1e3,
-        "lateness_p99_ms": percentile(player.lateness, 0.99) * 1e3,
-        "send_p50_us": percentile(player.send_costs, 0.5) * 1e6,
-        "send_p99_us": percentile(player.send_costs, 0.99) * 1e6,
+        "dropped": [a["dropped"] - b["dropped"] for a, b in zip(served_after, served_before)],
+        "driver": stats,
+        "send_p50_us": percentile(timed.costs, 0.5) * 1e6,
+        "send_p99_us": percentile(timed.costs, 0.99) * 1e6,
     }
 
 
@@ -179,10 +178,10 @@ def screenshot(rig: Rig, path: Path, seconds: float, position: float, size: tupl
     with PreviewOutput(rig) as output, Chromium(size=size) as browser:
         tab = browser.open(output.url)
         tab.wait_until("window.kinetropePreview && kinetropePreview.state().connected", 30)
-        player = Player(rig, output, 44.0)
-        player.play(seconds, start_pip=position - seconds * player.bpm / 60 * PIPS_PER_BEAT)
-        output.send(rig.frame(position))
-        output.status(player.status(position))
+        play(rig, output, 44.0, seconds, start_pip=position - seconds * BPM / 60 * PIPS_PER_BEAT)
+        frame = ShowFrame(rig.frame(position))
+        frame.position = position
+        output.send(frame)
         tab.wait_until(f"kinetropePreview.state().drawnNumber === {output.frames}", 10)
         tab.screenshot(path)
     print(f"wrote {path}")
@@ -213,13 +212,12 @@ def main() -> None:
         result = measure(rig, pages, args.fps, args.seconds)
         print(f"\n{pages} page{'s' if pages > 1 else ''}: {result['sent']} frames offered at "
               f"{result['offered_fps']:.1f} fps over {args.seconds:g} s")
-        for index, (fps, dropped, missed) in enumerate(zip(result["received_fps"], result["dropped"],
-                                                           result["missed"]), start=1):
-            print(f"  page {index}: received {fps:.1f} frames/s, dropped for it {dropped}, missed {missed}")
-        print(f"  playing thread: lateness p50 {result['lateness_p50_ms']:.2f} ms, p99 {result['lateness_p99_ms']:.2f} ms;"
-              f" send() p50 {result['send_p50_us']:.0f} us, p99 {result['send_p99_us']:.0f} us")
-    print(f"\n(load average {' '.join(f'{x:.2f}' for x in __import__('os').getloadavg())}; "
-          f"median of received: {statistics.median(result['received_fps']):.1f} frames/s)")
+        for index, (fps, missed) in enumerate(zip(result["received_fps"], result["missed"]), start=1):
+            print(f"  page {index}: received {fps:.1f} frames/s, missed {missed}")
+        print(f"  server: frames dropped for each page {', '.join(map(str, result['dropped']))}")
+        print(f"  frame driver: {result['driver']}; send() to the preview p50 {result['send_p50_us']:.0f} us, "
+              f"p99 {result['send_p99_us']:.0f} us")
+    print(f"\n(load average {' '.join(f'{x:.2f}' for x in os.getloadavg())})")
 
 
 if __name__ == "__main__":

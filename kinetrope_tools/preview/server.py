@@ -104,7 +104,8 @@ def page_response(page: bytes, host: str) -> Response:
 class Page:
     """One watching page: what it was sent and what it acknowledged."""
 
-    def __init__(self, connection: ServerConnection) -> None:
+    def __init__(self, serial: int, connection: ServerConnection) -> None:
+        self.serial = serial
         self.connection = connection
         self.wake = asyncio.Event()
         self.in_flight: deque[int] = deque()
@@ -126,7 +127,7 @@ class Page:
         self.wake.set()
 
     def statistics(self) -> dict[str, Any]:
-        return {"sent": self.sent, "dropped": self.dropped, **self.reported}
+        return {"page": self.serial, "sent": self.sent, "dropped": self.dropped, **self.reported}
 
 
 class PreviewServer:
@@ -138,6 +139,7 @@ class PreviewServer:
         self.layout = layout_message(placed)
         self.page = page
         self.pages: set[Page] = set()
+        self.served = 0  # pages that ever watched
         self.frame: Mapping[int, bytes] | None = None
         self.position = math.nan
         self.number = -1
@@ -212,7 +214,8 @@ class PreviewServer:
                 await self.send_frame(page)
 
     async def watch(self, connection: ServerConnection) -> None:
-        page = Page(connection)
+        self.served += 1
+        page = Page(self.served, connection)
         self.pages.add(page)
         feeder = None
         try:
@@ -304,15 +307,15 @@ class PreviewOutput:
             self._wake()
 
     def pages(self) -> list[dict[str, Any]]:
-        """Per watching page: frames sent and dropped, and what the page reports
-        (frames received, missed, frames per second)."""
+        """Per watching page: its serial number, frames sent and dropped, and
+        what the page reports (frames received, missed, frames per second)."""
         if self._closed:
             return []
         future = asyncio.run_coroutine_threadsafe(self._snapshot(), self._loop)
         return future.result(START_TIMEOUT)
 
     async def _snapshot(self) -> list[dict[str, Any]]:
-        return self._server.statistics()
+        return sorted(self._server.statistics(), key=lambda page: page["page"])
 
     def _failed(self, error: OSError) -> bool:
         self.errors += 1
