@@ -73,10 +73,13 @@ def fan_rig() -> Rig:
 
 
 def chase_rig() -> Rig:
-    """Four pixel bars chasing: a bounce running along each bar, bars a beat apart in colour."""
+    """Four pixel bars chasing: a bounce rippling along each bar, spread over
+    one loop on the first bar and a quarter loop more on each next one."""
     rig = Rig()
-    colours: list[dict[str, Any]] = [dict(red="x", green=0.0, blue=("x", 0.0, 3.0)), dict(red=0.0, green="x", blue=("x", 0.0, 2.0)),
-               dict(red="x", green=("x", -1.0, 3.0), blue=0.0), dict(red="x", green="x", blue="x")]
+    colours: list[dict[str, Any]] = [
+        dict(red="x", green=0.0, blue=("x", 0.0, 3.0)), dict(red=0.0, green="x", blue=("x", 0.0, 2.0)),
+        dict(red="x", green=("x", -1.0, 3.0), blue=0.0), dict(red="x", green="x", blue="x"),
+    ]
     for bar, colour in enumerate(colours):
         rig.group(f"bar {bar + 1}", PIXEL, 48, universe=bar + 1, address=1, motion="bounce",
                   phase_span=1.0 + bar * 0.25, **colour)

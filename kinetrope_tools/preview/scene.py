@@ -11,9 +11,9 @@ its own state can be compared with the rig's mapping directly.
 
 A frame message is little-endian: uint32 frame number, uint32 fixture count,
 float64 position of the frame in pips (NaN when the frame does not carry
-one; a show's frames do), then six float32 per fixture in patch order (pan and tilt in degrees, dimmer
-0..1, red, green, blue 0..1); NaN where a fixture has no such value or its
-slots are missing from the frame.
+one; a show's frames do), then six float32 per fixture in patch order (pan
+and tilt in degrees, dimmer 0..1, red, green, blue 0..1); NaN where a
+fixture has no such value or its slots are missing from the frame.
 """
 
 from __future__ import annotations
