@@ -6,7 +6,10 @@ import http.client
 import json
 import math
 import socket
+import subprocess
+import sys
 import time
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -263,3 +266,11 @@ def test_a_taken_port_fails_at_construction_not_at_send():
         taken.listen()
         with pytest.raises(OSError):
             PreviewOutput(RIG, port=taken.getsockname()[1])
+
+
+def test_without_websockets_the_import_names_the_extra():
+    script = ("import sys\nsys.modules['websockets'] = None\n"
+              "try:\n    import kinetrope_tools.preview\nexcept ImportError as error:\n    print(error)\n")
+    result = subprocess.run([sys.executable, "-c", script], cwd=Path(__file__).resolve().parents[2],
+                            capture_output=True, text=True, timeout=120)
+    assert "pip install 'kinetrope[preview]'" in result.stdout, result.stderr
