@@ -292,7 +292,8 @@ class PreviewOutput:
             if self._closed:
                 return self._failed(OSError(errno.EBADF, "preview output is closed"))
             self.frames += 1
-            self._frame = dict(frame)
+            # Bytes as they are now: a sender may reuse a mutable buffer for its next frame.
+            self._frame = {universe: bytes(data) for universe, data in frame.items()}
             self._position = position if isinstance(position, (int, float)) else math.nan
             return self._wake()
 

@@ -205,6 +205,16 @@ def test_a_slow_page_gets_the_latest_frame_and_nothing_queues(preview):
             (1, WINDOW + 1, len(frames) - WINDOW - 1), (2, len(frames), 0)]
 
 
+def test_a_frame_is_shown_as_it_was_sent_even_if_its_buffers_change_after(preview):
+    frame = {universe: bytearray(data) for universe, data in RIG.frame(5.0).items()}
+    sent = {universe: bytes(data) for universe, data in frame.items()}
+    preview.send(frame)
+    for data in frame.values():
+        data[:] = bytes(len(data))  # the sender reuses its buffers for the next frame
+    with connect(socket_url(preview)) as page:
+        np.testing.assert_array_equal(receive(page, "frame").values, expected_values(RIG, sent))
+
+
 def test_acknowledgements_that_make_no_sense_are_ignored(preview):
     with connect(socket_url(preview)) as page:
         receive(page, "layout")
