@@ -5,6 +5,7 @@ one 16-bit step), it keeps up and it says when the show stops. A frame with
 one head lit: its beam is drawn where it points (a screenshot); the page
 comes back by itself when a show serves again."""
 
+import asyncio
 import io
 import math
 import queue
@@ -167,6 +168,11 @@ def lit(image, x, y):
     return int(np.asarray(image.convert("RGB"))[round(y) - 1:round(y) + 2, round(x) - 1:round(x) + 2].max())
 
 
+async def drop_connections(server):
+    for page in list(server.pages):
+        page.connection.transport.abort()
+
+
 def test_a_lit_beam_is_drawn_where_it_points_and_the_page_comes_back(browser):
     rig = Rig()
     rig.group("fan", SPOT, HEADS, universe=1, address=1, motion="circle", pan_swing=90, tilt_swing=60,
@@ -203,5 +209,9 @@ def test_a_lit_beam_is_drawn_where_it_points_and_the_page_comes_back(browser):
         output.send(rig.home_frame())
         tab.wait_until("(s => s.connected && !s.stopped && s.number === 1 && !(s.banner || '').includes('stopped'))"
                        "(kinetropePreview.state())", 15)
+
+        # A connection that drops without a word: counted as lost, and the page is back by itself.
+        asyncio.run_coroutine_threadsafe(drop_connections(output._server), output._loop).result(5)
+        tab.wait_until("(s => s.lost === 1 && s.connected && s.banner === null)(kinetropePreview.state())", 15)
     finally:
         output.close()
