@@ -14,6 +14,7 @@ from __future__ import annotations
 
 import asyncio
 import errno
+import ipaddress
 import json
 import logging
 import math
@@ -45,7 +46,6 @@ START_TIMEOUT = 10.0
 # closing waits for such connections, so they are not kept long.
 OPEN_TIMEOUT = 2.0
 STOP_TIMEOUT = 5.0
-WILDCARD_HOSTS = frozenset({"", "0.0.0.0", "::"})
 
 log = logging.getLogger(__name__)
 
@@ -78,11 +78,32 @@ def host_for_url(host: str) -> str:
     return f"[{host}]" if ":" in host else host
 
 
+def unspecified_version(host: str) -> int | None:
+    """4 or 6 when ``host`` means every address of the machine (the empty
+    name too), else None."""
+    if not host:
+        return 4
+    try:
+        address = ipaddress.ip_address(host)
+    except ValueError:
+        return None
+    return address.version if address.is_unspecified else None
+
+
+def page_host(host: str) -> str:
+    """The name the page's address uses: this machine's loopback when the
+    server listens on every address."""
+    version = unspecified_version(host)
+    if version is None:
+        return host_for_url(host)
+    return "127.0.0.1" if version == 4 else "localhost"
+
+
 def allowed_hosts(host: str, port: int) -> frozenset[str] | None:
     """Host header values the server answers (None: any, when listening on every address).
     Refusing other names keeps pages of other sites from reaching the server
     through a name that happens to resolve to this machine."""
-    if host in WILDCARD_HOSTS:
+    if unspecified_version(host) is not None:
         return None
     names = {host_for_url(host), "localhost"}
     return frozenset(f"{name}:{port}" for name in names)
@@ -282,7 +303,7 @@ class PreviewOutput:
             self._stop_loop()
             raise
         self.host = host
-        self.url = f"http://{host_for_url(host)}:{self.port}{PAGE_PATH}"
+        self.url = f"http://{page_host(host)}:{self.port}{PAGE_PATH}"
 
     def send(self, frame: Mapping[int, bytes]) -> bool:
         """Hand a frame to the pages; never waits on them. False once closed.
