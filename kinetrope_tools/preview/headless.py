@@ -39,7 +39,7 @@ class Chromium:
         executable = executable or find_chromium()
         if executable is None:
             raise FileNotFoundError("chromium is not installed (apt-get install chromium)")
-        self.profile = tempfile.TemporaryDirectory(prefix="kinetrope-chromium-")
+        self.profile = tempfile.TemporaryDirectory(prefix="kinetrope-chromium-", ignore_cleanup_errors=True)
         commands_read, self.commands = os.pipe()
         self.replies, replies_write = os.pipe()
 

@@ -14,9 +14,11 @@ from __future__ import annotations
 
 import asyncio
 import errno
+import ipaddress
 import json
 import logging
 import math
+import numbers
 import threading
 from collections import deque
 from collections.abc import Mapping
@@ -40,16 +42,24 @@ WINDOW = 2  # frames a page may hold unacknowledged
 MAX_PAGES = 16
 MAX_PAGE_MESSAGE = 1024  # a page only sends short acknowledgements
 START_TIMEOUT = 10.0
+# A browser may open a connection ahead of need and send nothing on it;
+# closing waits for such connections, so they are not kept long.
+OPEN_TIMEOUT = 2.0
 STOP_TIMEOUT = 5.0
-WILDCARD_HOSTS = frozenset({"", "0.0.0.0", "::"})
 
 log = logging.getLogger(__name__)
 
 
 def finite(value: Any) -> Any:
-    """``value`` with every non-finite float replaced by None (JSON has no NaN)."""
-    if isinstance(value, float):
-        return value if math.isfinite(value) else None
+    """``value`` as plain JSON values: numbers of any kind as int or float,
+    every non-finite one as None (JSON has no NaN)."""
+    if isinstance(value, bool) or value is None or isinstance(value, str):
+        return value
+    if isinstance(value, numbers.Integral):
+        return int(value)
+    if isinstance(value, numbers.Real):
+        number = float(value)
+        return number if math.isfinite(number) else None
     if isinstance(value, Mapping):
         return {str(k): finite(v) for k, v in value.items()}
     if isinstance(value, (list, tuple)):
@@ -68,11 +78,32 @@ def host_for_url(host: str) -> str:
     return f"[{host}]" if ":" in host else host
 
 
+def unspecified_version(host: str) -> int | None:
+    """4 or 6 when ``host`` means every address of the machine (the empty
+    name too), else None."""
+    if not host:
+        return 4
+    try:
+        address = ipaddress.ip_address(host)
+    except ValueError:
+        return None
+    return address.version if address.is_unspecified else None
+
+
+def page_host(host: str) -> str:
+    """The name the page's address uses: this machine's loopback when the
+    server listens on every address."""
+    version = unspecified_version(host)
+    if version is None:
+        return host_for_url(host)
+    return "127.0.0.1" if version == 4 else "localhost"
+
+
 def allowed_hosts(host: str, port: int) -> frozenset[str] | None:
     """Host header values the server answers (None: any, when listening on every address).
     Refusing other names keeps pages of other sites from reaching the server
     through a name that happens to resolve to this machine."""
-    if host in WILDCARD_HOSTS:
+    if unspecified_version(host) is not None:
         return None
     names = {host_for_url(host), "localhost"}
     return frozenset(f"{name}:{port}" for name in names)
@@ -85,7 +116,7 @@ def page_response(page: bytes, host: str) -> Response:
         ("Cache-Control", "no-store"),
         ("Connection", "close"),
         ("Content-Security-Policy",
-         "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+         "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:; "
          f"connect-src ws://{host}"),
     ])
     return Response(HTTPStatus.OK.value, HTTPStatus.OK.phrase, headers, page)
@@ -94,7 +125,8 @@ def page_response(page: bytes, host: str) -> Response:
 class Page:
     """One watching page: what it was sent and what it acknowledged."""
 
-    def __init__(self, connection: ServerConnection) -> None:
+    def __init__(self, serial: int, connection: ServerConnection) -> None:
+        self.serial = serial
         self.connection = connection
         self.wake = asyncio.Event()
         self.in_flight: deque[int] = deque()
@@ -108,7 +140,7 @@ class Page:
         try:
             report = json.loads(text)
             number = int(report["ack"])
-        except (ValueError, TypeError, KeyError):
+        except (ValueError, TypeError, KeyError, OverflowError):
             return
         while self.in_flight and self.in_flight[0] <= number:
             self.in_flight.popleft()
@@ -116,7 +148,7 @@ class Page:
         self.wake.set()
 
     def statistics(self) -> dict[str, Any]:
-        return {"sent": self.sent, "dropped": self.dropped, **self.reported}
+        return {"page": self.serial, "sent": self.sent, "dropped": self.dropped, **self.reported}
 
 
 class PreviewServer:
@@ -128,7 +160,9 @@ class PreviewServer:
         self.layout = layout_message(placed)
         self.page = page
         self.pages: set[Page] = set()
+        self.served = 0  # pages that ever watched
         self.frame: Mapping[int, bytes] | None = None
+        self.position = math.nan
         self.number = -1
         self.message = b""
         self.message_number = -1
@@ -140,7 +174,7 @@ class PreviewServer:
     async def start(self, host: str, port: int) -> int:
         self.server = await serve(
             self.watch, host, port, process_request=self.answer, compression=None,
-            max_size=MAX_PAGE_MESSAGE, max_queue=4, open_timeout=5, close_timeout=1,
+            max_size=MAX_PAGE_MESSAGE, max_queue=4, open_timeout=OPEN_TIMEOUT, close_timeout=1,
         )
         bound = self.server.sockets[0].getsockname()[1]
         self.hosts = allowed_hosts(host, bound)
@@ -163,10 +197,11 @@ class PreviewServer:
             return connection.respond(HTTPStatus.SERVICE_UNAVAILABLE, "Too many pages watching.\n")
         return None
 
-    def publish(self, number: int, frame: Mapping[int, bytes] | None, status: str, status_version: int) -> None:
+    def publish(self, number: int, frame: Mapping[int, bytes] | None, position: float, status: str,
+                status_version: int) -> None:
         """New frame and/or status from the driver's side: wake every page."""
         if frame is not None and number > self.number:
-            self.number, self.frame = number, frame
+            self.number, self.frame, self.position = number, frame, position
         if status_version > self.status_version:
             self.status, self.status_version = status, status_version
         for page in self.pages:
@@ -174,7 +209,7 @@ class PreviewServer:
 
     def latest_message(self) -> bytes:
         if self.message_number != self.number and self.frame is not None:
-            self.message = self.encoder.encode(self.number, self.frame)
+            self.message = self.encoder.encode(self.number, self.frame, self.position)
             self.message_number = self.number
         return self.message
 
@@ -191,14 +226,17 @@ class PreviewServer:
         while True:
             await page.wake.wait()
             page.wake.clear()
+            if len(page.in_flight) >= WINDOW:  # a page that stopped reading is sent nothing more
+                continue
             if page.status_version != self.status_version:
                 page.status_version = self.status_version
                 await page.connection.send(self.status)
-            if self.frame is not None and page.last_number != self.number and len(page.in_flight) < WINDOW:
+            if self.frame is not None and page.last_number != self.number:
                 await self.send_frame(page)
 
     async def watch(self, connection: ServerConnection) -> None:
-        page = Page(connection)
+        self.served += 1
+        page = Page(self.served, connection)
         self.pages.add(page)
         feeder = None
         try:
@@ -248,16 +286,16 @@ class PreviewOutput:
         self.frames = 0
         self._lock = threading.Lock()
         self._frame: Mapping[int, bytes] | None = None
+        self._position = math.nan
         self._status = ""
         self._status_version = 0
         self._wake_pending = False
         self._closed = False
         self._server = PreviewServer(rig, PAGE.read_bytes())
         self._loop = asyncio.new_event_loop()
-        started: asyncio.Future[int] | None = None
+        self._thread = threading.Thread(target=self._loop.run_forever, name="kinetrope-preview", daemon=True)
         try:
             started = asyncio.run_coroutine_threadsafe(self._server.start(host, port), self._loop)
-            self._thread = threading.Thread(target=self._loop.run_forever, name="kinetrope-preview", daemon=True)
             self._thread.start()
             self.port = started.result(START_TIMEOUT)
         except BaseException:
@@ -265,15 +303,19 @@ class PreviewOutput:
             self._stop_loop()
             raise
         self.host = host
-        self.url = f"http://{host_for_url(host)}:{self.port}{PAGE_PATH}"
+        self.url = f"http://{page_host(host)}:{self.port}{PAGE_PATH}"
 
     def send(self, frame: Mapping[int, bytes]) -> bool:
-        """Hand a frame to the pages; never waits on them. False once closed."""
+        """Hand a frame to the pages; never waits on them. False once closed.
+        A frame's ``position`` attribute (pips), where it has one, goes with it."""
+        position = getattr(frame, "position", None)
         with self._lock:
             if self._closed:
                 return self._failed(OSError(errno.EBADF, "preview output is closed"))
             self.frames += 1
-            self._frame = dict(frame)
+            # Bytes as they are now: a sender may reuse a mutable buffer for its next frame.
+            self._frame = {universe: bytes(data) for universe, data in frame.items()}
+            self._position = position if isinstance(position, (int, float)) else math.nan
             return self._wake()
 
     def status(self, info: Mapping[str, Any]) -> None:
@@ -287,15 +329,15 @@ class PreviewOutput:
             self._wake()
 
     def pages(self) -> list[dict[str, Any]]:
-        """Per watching page: frames sent and dropped, and what the page reports
-        (frames received, missed, frames per second)."""
+        """Per watching page: its serial number, frames sent and dropped, and
+        what the page reports (frames received, missed, frames per second)."""
         if self._closed:
             return []
         future = asyncio.run_coroutine_threadsafe(self._snapshot(), self._loop)
         return future.result(START_TIMEOUT)
 
     async def _snapshot(self) -> list[dict[str, Any]]:
-        return self._server.statistics()
+        return sorted(self._server.statistics(), key=lambda page: page["page"])
 
     def _failed(self, error: OSError) -> bool:
         self.errors += 1
@@ -311,9 +353,9 @@ class PreviewOutput:
     def _publish(self) -> None:
         with self._lock:
             self._wake_pending = False
-            number, frame = self.frames, self._frame
+            number, frame, position = self.frames, self._frame, self._position
             status, version = self._status, self._status_version
-        self._server.publish(number, frame, status, version)
+        self._server.publish(number, frame, position, status, version)
 
     def close(self) -> None:
         """Tell the pages the show stopped, close them and the server, end the thread."""
@@ -328,7 +370,7 @@ class PreviewOutput:
         self._stop_loop()
 
     def _stop_loop(self) -> None:
-        if self._loop.is_running():
+        if self._thread.is_alive():
             self._loop.call_soon_threadsafe(self._loop.stop)
             self._thread.join(STOP_TIMEOUT)
         if not self._loop.is_running():
