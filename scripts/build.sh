@@ -39,6 +39,8 @@ if [ "$with_tests" = ON ]; then
     command -v olad >/dev/null 2>&1 || missing+=(ola)
     [ -d /usr/share/qlcplus/fixtures ] || missing+=(qlcplus-data)
     command -v ip >/dev/null 2>&1 || missing+=(iproute2)
+    # OLA's Python client (on the system's Python) stamps the frames olad receives in the show tests.
+    /usr/bin/python3 -c 'import ola.ClientWrapper' >/dev/null 2>&1 || missing+=(ola-python)
     if [ ${#missing[@]} -gt 0 ]; then
         if [ "$(id -u)" = 0 ]; then
             apt-get update -qq >/dev/null

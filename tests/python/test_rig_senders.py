@@ -2,26 +2,22 @@
 contract, and a real lighting daemon (OLA's olad) receiving a shortened show
 inside a network namespace of its own."""
 
-import os
-import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
 
 import pytest
+from olad_support import (SACN_ADDRESS, in_namespace, network_up, olad_config, recorded_frames, running_olad,
+                          unavailable, wait_for, without_preamble)
 
 from kinetrope_tools.rig import ArtNetSender, Fixture, Rig, SacnSender
 
 FPS = 44
 SECONDS = 3  # the 30-second run, shortened
 FRAMES = FPS * SECONDS
-OLAD_USER = "kinetrope-olad"
-PREAMBLE = bytes([0xA5]) * 512  # no rig frame looks like this: marks the warm-up
 
 
 def listener():
@@ -133,148 +129,47 @@ def show_positions():
     return [frame * 128 / 60 * 64 / FPS for frame in range(FRAMES)]
 
 
-def recorded_frames(path):
-    """{universe: [slots, ...]} in arrival order from an ola_recorder show file."""
-    frames = {}
-    for line in Path(path).read_text().splitlines():
-        found = re.fullmatch(r"(\d+) ([\d,]+)", line)
-        if found:
-            frames.setdefault(int(found[1]), []).append(bytes(int(value) for value in found[2].split(",")))
-    return frames
-
-
-def wait_for(condition, seconds, what):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            raise RuntimeError(f"timed out waiting for {what}")
-        time.sleep(0.05)
-
-
-# How olad hears each protocol inside the namespace: Art-Net on loopback
-# (input ports 1 and 2 hear port-addresses 1 and 2); E1.31 needs an interface
-# other than loopback, so a veth pair is made and given a loopback-range address.
-SACN_ADDRESS = "127.2.0.1"
-PROTOCOLS = {
-    "artnet": {"device": "ArtNet", "ports": ("1", "2"), "conf": ("artnet", "use_loopback = true\nip = 127.0.0.1\n"),
-               "links": []},
-    "sacn": {"device": "E1.31", "ports": ("0", "1"), "conf": ("e131", f"ip = {SACN_ADDRESS}\n"),
-             "links": [["ip", "link", "add", "kt0", "type", "veth", "peer", "name", "kt1"],
-                       ["ip", "addr", "add", f"{SACN_ADDRESS}/32", "dev", "kt0"],
-                       ["ip", "link", "set", "kt0", "up"], ["ip", "link", "set", "kt1", "up"]]},
-}
-
-
 def make_sender(protocol):
     return ArtNetSender("127.0.0.1") if protocol == "artnet" else SacnSender(SACN_ADDRESS)
 
 
 def namespace_run(config, recording, protocol):
-    """Inside the new network namespace, as root: olad as the test's user, two
-    input ports of the protocol's device patched to universes 1 and 2, a
-    recorder on both, then the show sent at 44 frames a second."""
-    setup = PROTOCOLS[protocol]
-    for command in [["ip", "link", "set", "lo", "up"], *setup["links"]]:
-        subprocess.run(command, check=True)
-    log = open(Path(config) / "olad.log", "w")
-    olad = subprocess.Popen(["runuser", "-u", OLAD_USER, "--", "olad", "-c", config, "--no-http",
-                             "--no-register-with-dns-sd", "-l", "2"], stdout=log, stderr=log)
-    recorder = None
-    try:
-        device = []
-
-        def device_up():
-            listing = subprocess.run(["ola_dev_info"], capture_output=True, text=True, timeout=10).stdout
-            device[:] = re.findall(rf"Device (\d+): {re.escape(setup['device'])}", listing)
-            return bool(device)
-        wait_for(device_up, 30, f"olad's {setup['device']} device")
-        for port, universe in zip(setup["ports"], ("1", "2")):
-            subprocess.run(["ola_patch", "-d", device[0], "-p", port, "-i", "-u", universe], check=True, timeout=10)
-        recorder = subprocess.Popen(["ola_recorder", "--record", recording, "--universes", "1,2"],
-                                    stdout=subprocess.DEVNULL)
-        rig, positions = show_rig(), show_positions()
-        with make_sender(protocol) as sender:
-            def warmed_up():
-                sender.send({1: PREAMBLE, 2: PREAMBLE})
-                return os.path.exists(recording) and len(recorded_frames(recording).get(2, [])) > 0
-            wait_for(warmed_up, 30, "the recorder's first frame")
-            start = time.perf_counter()
-            for number, position in enumerate(positions):
-                delay = start + number / FPS - time.perf_counter()
-                if delay > 0:
-                    time.sleep(delay)
-                assert sender.send(rig.frame(position))
-            assert sender.errors == 0
+    """Inside the new network namespace, as root: olad receiving universes 1
+    and 2 over the protocol with a recorder on both, then the show sent at
+    44 frames a second."""
+    network_up(protocol)
+    rig, positions = show_rig(), show_positions()
+    with make_sender(protocol) as sender, running_olad(config, recording, (1, 2), sender, protocol):
+        start = time.perf_counter()
+        for number, position in enumerate(positions):
+            delay = start + number / FPS - time.perf_counter()
+            if delay > 0:
+                time.sleep(delay)
+            assert sender.send(rig.frame(position))
+        assert sender.errors == 0
         wait_for(lambda: sum(map(len, recorded_frames(recording).values())) >= 2 * FRAMES, 30,
                  "the last frames")
-    finally:
-        if recorder is not None:
-            recorder.send_signal(signal.SIGINT)
-            recorder.wait(10)
-        olad.terminate()
-        olad.wait(10)
-
-
-def unavailable(protocol):
-    """Why the daemon test cannot run here, or None."""
-    if os.geteuid() != 0:
-        return "the olad test must run as root: it creates the unprivileged user olad runs as"
-    missing = [tool for tool in ("olad", "ola_patch", "ola_recorder", "ola_dev_info", "unshare", "ip", "runuser")
-               if shutil.which(tool) is None]
-    if missing:
-        return f"missing {', '.join(missing)} (Debian packages ola, util-linux, iproute2)"
-    if subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode != 0:
-        return "network namespaces are not permitted here (unshare -n failed)"
-    if protocol == "sacn":
-        pytest.importorskip("sacn")
-        if subprocess.run(["unshare", "-n", *PROTOCOLS["sacn"]["links"][0]], capture_output=True).returncode != 0:
-            return "olad's E1.31 needs an interface besides loopback, and veth pairs are not permitted here"
-    return None
-
-
-def olad_config(protocol):
-    """A config directory the daemon's user owns: the protocol's plugin on, the other plugins off."""
-    if subprocess.run(["id", "-u", OLAD_USER], capture_output=True).returncode != 0:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", OLAD_USER],
-                       check=True)
-    config = Path(tempfile.mkdtemp(prefix="kinetrope-olad-"))
-    plugin, settings = PROTOCOLS[protocol]["conf"]
-    (config / f"ola-{plugin}.conf").write_text("enabled = true\n" + settings)
-    for other in ("artnet", "dummy", "e131", "espnet", "ftdidmx", "gpio", "karate", "kinet", "milinst", "opendmx",
-                   "openpixelcontrol", "osc", "pathport", "renard", "sandnet", "shownet", "spi", "stageprofi",
-                   "uartdmx", "usbdmx", "usbserial"):
-        if other != plugin:
-            (config / f"ola-{other}.conf").write_text("enabled = false\n")
-    shutil.chown(config, OLAD_USER)
-    for path in config.iterdir():
-        shutil.chown(path, OLAD_USER)
-    return config
 
 
 @pytest.mark.parametrize("protocol", ["artnet", "sacn"])
 def test_olad_receives_every_frame_byte_for_byte(protocol):
+    if protocol == "sacn":
+        pytest.importorskip("sacn")
     reason = unavailable(protocol)
     if reason:
         pytest.skip(reason)
     config = olad_config(protocol)
     recording = config / "show.rec"
-    here = Path(__file__).resolve().parent
-    environment = dict(os.environ, PYTHONPATH=os.pathsep.join([str(here.parents[1]), str(here)]))
-    code = f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r}, {protocol!r})"
     try:
-        run = subprocess.run(["unshare", "-n", sys.executable, "-c", code], env=environment, cwd=here.parents[1],
-                             capture_output=True, text=True, timeout=180)
-        log = (config / "olad.log").read_text() if (config / "olad.log").exists() else ""
-        assert run.returncode == 0, run.stderr[-3000:] + log[-2000:]
+        in_namespace(f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r}, "
+                     f"{protocol!r})", config)
         received = recorded_frames(recording)
     finally:
         shutil.rmtree(config, ignore_errors=True)
     rig = show_rig()
     expected = [rig.frame(position) for position in show_positions()]
     for universe in (1, 2):
-        frames = received[universe]
-        while frames and frames[0] == PREAMBLE:
-            frames.pop(0)
+        frames = without_preamble(received[universe])
         assert len(frames) == FRAMES, f"universe {universe}: {len(frames)} of {FRAMES} frames arrived"
         wrong = [number for number, frame in enumerate(expected) if frames[number] != frame[universe]]
         assert wrong == [], f"universe {universe}: frames {wrong[:10]} differ"
