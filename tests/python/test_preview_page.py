@@ -79,7 +79,7 @@ def mapped_degrees(rig, position=None):
     (at home when no position), and one 16-bit step of each."""
     rows = []
     for group in rig.groups.values():
-        swings = {driven.role: spec for driven, spec in group.mapping.swings}
+        swings = {driven.role: swing for driven, swing in group.mapping.swings}
         if not swings:
             continue
         points = None if position is None else group.points(position)
