@@ -79,7 +79,7 @@ def mapped_degrees(rig, position=None):
     (at home when no position), and one 16-bit step of each."""
     rows = []
     for group in rig.groups.values():
-        swings = {driven.role: spec for driven, spec in group.mapping.swings}
+        swings = {driven.role: swing for driven, swing in group.mapping.swings}
         if not swings:
             continue
         points = None if position is None else group.points(position)
@@ -113,6 +113,7 @@ def open_page(browser, url):
 def lines_of(stream, into):
     for line in stream:
         into.put(line)
+    into.put(None)
 
 
 def test_a_show_played_with_preview_is_drawn_as_its_rig_maps_it(browser, tmp_path):
@@ -125,7 +126,11 @@ def test_a_show_played_with_preview_is_drawn_as_its_rig_maps_it(browser, tmp_pat
     said = queue.Queue()
     threading.Thread(target=lines_of, args=(show.stderr, said), daemon=True).start()
     try:
-        url = said.get(timeout=60).removeprefix("preview: ").strip()
+        lines = [""]
+        while not lines[-1].startswith("preview: "):
+            lines.append(said.get(timeout=60))
+            assert lines[-1] is not None, "".join(lines[:-1])  # the show ended without serving a page
+        url = lines[-1].removeprefix("preview: ").strip()
         assert url.startswith("http://127.0.0.1:"), url
         tab = open_page(browser, url)
         snapshots = []
