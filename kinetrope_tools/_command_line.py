@@ -16,3 +16,23 @@ class OneLineParser(argparse.ArgumentParser):
 def plural(count: int, noun: str) -> str:
     """'1 frame', '2 frames'."""
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
+
+
+def positive_int(text: str) -> int:
+    """A whole number above zero, for counts such as --frames, --jobs, --dpi."""
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
+    if value <= 0:
+        raise argparse.ArgumentTypeError(f"must be positive: {text!r}")
+    return value
+
+
+def file_size(size: int) -> str:
+    """A file's size as a reader counts it: '42 KB', '15.5 MB'."""
+    if size < 1000:
+        return f"{size} bytes"
+    if size < 1_000_000:
+        return f"{size / 1e3:.0f} KB"
+    return f"{size / 1e6:.1f} MB"

@@ -36,7 +36,7 @@ import kinetrope  # noqa: E402
 from pythonosc.osc_message import OscMessage  # noqa: E402
 from pythonosc.osc_message_builder import OscMessageBuilder  # noqa: E402
 
-from kinetrope_tools._command_line import OneLineParser, plural  # noqa: E402
+from kinetrope_tools._command_line import OneLineParser, plural, positive_int  # noqa: E402
 from kinetrope_tools._loop import builtin_entries, builtin_names, unknown_name  # noqa: E402
 from kinetrope_tools._pips import FIRST_PIP, LAST_PIP  # noqa: E402
 from kinetrope_tools.tempo import BeatClock, seconds_per_pip  # noqa: E402
@@ -100,7 +100,7 @@ def parser() -> argparse.ArgumentParser:
                          help=f"where to send (default {DEFAULT_TARGET})")
     command.add_argument("--prefix", default="/kinetrope", help="address prefix (default /kinetrope)")
     length = command.add_mutually_exclusive_group()
-    length.add_argument("--frames", type=positive(int), help="stop after this many frames")
+    length.add_argument("--frames", type=positive_int, help="stop after this many frames")
     length.add_argument("--seconds", type=positive(float), help="stop after this many seconds")
     return command
 

@@ -201,7 +201,7 @@ def test_a_clock_past_the_last_pip_ends_the_show():
         (["circle", "--bpm", "1e-320"], "--bpm: outside the usable tempo range: '1e-320'"),
         (["circle", "--bpm", "1e309"], "--bpm: must be positive"),
         (["circle", "--fps", "1e-300"], "--fps: too slow to count in nanoseconds: '1e-300'"),
-        (["circle", "--frames", "1.5"], "--frames: not a number: '1.5'"),
+        (["circle", "--frames", "1.5"], "--frames: not a whole number: '1.5'"),
         (["circle", "--to", "127.0.0.1:65536"], "not HOST:PORT"),
         ([os.fsdecode(b"ci\xffrcle")], "error: motion name 'ci\\xffrcle' is not UTF-8 text"),
     ],
