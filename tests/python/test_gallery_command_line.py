@@ -1,7 +1,9 @@
 """The gallery's command line: refusals are one line and exit 2, and what it
 prints reads right for one item or a small page."""
 
+import json
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -48,3 +50,12 @@ def test_one_picture_and_a_small_page_are_told_as_such(tmp_path):
     done = gallery("page", "circle", "--out", tmp_path, cwd=tmp_path)
     size = (tmp_path / "index.html").stat().st_size
     assert size < 1_000_000 and done.stdout == f"page with 1 motion: {tmp_path / 'index.html'} ({size / 1e3:.0f} KB)\n"
+
+
+def test_the_page_draws_a_motion_along_one_axis_against_time(tmp_path):
+    done = gallery("page", "circle", "sway", "env_lift_hold_drop", "helix", "--out", tmp_path, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    text = (tmp_path / "index.html").read_text(encoding="utf-8")
+    data = json.loads(re.search(r'<script id="motion-data" type="application/json">(.*?)</script>', text, re.S)[1])
+    assert {m["name"]: m["timeAxis"] for m in data["motions"]} == {
+        "circle": None, "sway": 0, "env_lift_hold_drop": 1, "helix": None}
