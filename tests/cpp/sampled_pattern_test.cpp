@@ -152,6 +152,8 @@ struct AxesCase {
     std::uint8_t axes;
 };
 
+void PrintTo(const AxesCase& c, std::ostream* os) { *os << c.label; }
+
 class PatternAxes : public ::testing::TestWithParam<AxesCase> {};
 
 TEST_P(PatternAxes, CountsLeadingAxesMovedByYAndZ) {

@@ -85,6 +85,8 @@ struct FailureCase {
     std::string expected;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
+
 std::vector<FailureCase> failure_cases() {
     return {
         {"name_empty", with([](Input& in) { in.name = ""; }), bad_identifier},
