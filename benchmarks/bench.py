@@ -159,13 +159,12 @@ def subject_namespace(kinetrope: Any, floor_module: Any) -> dict[str, Any]:
 def measure_latencies(kinetrope: Any, floor_module: Any, rounds: int, seconds: float) -> dict[str, Any]:
     namespace = subject_namespace(kinetrope, floor_module)
     floors = {kind: timeit.Timer(call, globals=namespace) for kind, call in FLOOR_CALLS.items()}
-    results = {}
+    results: dict[str, Any] = {}
     print(f"{'call':<52} {'ns/call':>8} {'floor ns':>9} {'ratio':>6} {'target':>7}")
     for case in subjects(kinetrope):
         figures = interleaved(timeit.Timer(case.stmt, globals=namespace), floors[case.kind], rounds, seconds)
         figures["target"] = case.target
-        figures["floor"] = FLOOR_CALLS[case.kind]
-        results[case.label] = figures
+        results[case.label] = {**figures, "floor": FLOOR_CALLS[case.kind]}
         verdict = "ok" if figures["ratio"] <= case.target else "MISSED"
         print(f"{case.label:<52} {figures['ns_per_call']:8.1f} {figures['floor_ns']:9.1f}"
               f" {figures['ratio']:6.2f} {case.target:7.1f}  {verdict}", flush=True)
