@@ -1,9 +1,12 @@
 """Measure kinetrope against its performance budget and print the figures.
 
 Per-call latencies are reported as ratios to a floor measured in the same run:
-a tiny extension (benchmarks/floor/, built here with cmake) that binds one
-function returning a fixed Offset3 through the same pybind11 class setup, so
-the ratio is what the module adds to the cheapest possible position call.
+a tiny extension (benchmarks/floor/, built here with cmake) that binds
+functions and methods returning a fixed Offset3 through the same pybind11
+class setup, so the ratio is what the module adds to the cheapest possible
+position call of the same kind: each call is compared with a floor that takes
+the same arguments (a pip, or a name and a pip) the same way (a module
+function, or a method, which also loads `self`).
 Floor and subject are timed in alternating rounds and the median ratio over
 the rounds is reported, which keeps the figures steady on a busy machine.
 
@@ -51,8 +54,14 @@ TABLE_SPEEDUP_TARGET = 20.0
 COMPUTED_NS_TARGET = 50.0
 PIP = 17
 # Called the way callers call the module: one attribute lookup, then the call,
-# as in kinetrope.bounce(17) or pattern.sample(17).
+# as in kinetrope.bounce(17) or pattern.sample(17). One floor per kind of call.
 FLOOR_CALL = f"kinetrope_floor.fixed_offset({PIP})"
+FLOOR_CALLS = {
+    "function": FLOOR_CALL,
+    "named function": f"kinetrope_floor.fixed_offset_named(floor_name, {PIP})",
+    "method": f"floor_source.fixed_offset({PIP})",
+    "named method": f"floor_source.fixed_offset_named(floor_name, {PIP})",
+}
 
 
 # ------------------------------------------------------------------ tools
@@ -89,6 +98,7 @@ class Subject:
     label: str
     stmt: str
     target: float = RATIO_TARGET
+    kind: str = "function"  # which floor it is measured against, see FLOOR_CALLS
 
 
 def calibrated_number(timer: timeit.Timer, seconds: float) -> int:
@@ -115,17 +125,18 @@ def subjects(kinetrope: Any) -> list[Subject]:
     computed = [row["name"] for row in rows if callable(getattr(kinetrope, row["name"], None))]
     registry = [row["name"] for row in rows[len(computed):]]
     cases = [Subject(f"{name}({PIP})", f"kinetrope.{name}({PIP})") for name in computed]
-    cases.append(Subject(f"sample('{computed[0]}', {PIP})  [computed]", f"kinetrope.sample({computed[0]!r}, {PIP})"))
+    cases.append(Subject(f"sample('{computed[0]}', {PIP})  [computed]", f"kinetrope.sample({computed[0]!r}, {PIP})",
+                         kind="named function"))
     if registry:
         picks = {"first": registry[0], "middle": registry[len(registry) // 2], "last": registry[-1]}
         for where, name in picks.items():
             cases.append(Subject(f"sample('{name}', {PIP})  [{where} registry name]",
-                                 f"kinetrope.sample({name!r}, {PIP})"))
+                                 f"kinetrope.sample({name!r}, {PIP})", kind="named function"))
     cases += [
-        Subject(f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})"),
+        Subject(f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})", kind="method"),
         Subject(f"PatternLibrary.sample(last of 1024, {PIP})", f"library.sample(last_name, {PIP})",
-                LIBRARY_RATIO_TARGET),
-        Subject(f"SampledRecording.sample({PIP})", f"recording.sample({PIP})"),
+                LIBRARY_RATIO_TARGET, kind="named method"),
+        Subject(f"SampledRecording.sample({PIP})", f"recording.sample({PIP})", kind="method"),
     ]
     return cases
 
@@ -136,6 +147,8 @@ def subject_namespace(kinetrope: Any, floor_module: Any) -> dict[str, Any]:
     return {
         "kinetrope": kinetrope,
         "kinetrope_floor": floor_module,
+        "floor_source": floor_module.Source(),
+        "floor_name": patterns[-1].name,
         "pattern": kinetrope.SampledPattern("user_wave", "", table),
         "library": kinetrope.PatternLibrary(patterns),
         "last_name": patterns[-1].name,
@@ -145,13 +158,13 @@ def subject_namespace(kinetrope: Any, floor_module: Any) -> dict[str, Any]:
 
 def measure_latencies(kinetrope: Any, floor_module: Any, rounds: int, seconds: float) -> dict[str, Any]:
     namespace = subject_namespace(kinetrope, floor_module)
-    floor = timeit.Timer(FLOOR_CALL, globals=namespace)
-    results = {}
+    floors = {kind: timeit.Timer(call, globals=namespace) for kind, call in FLOOR_CALLS.items()}
+    results: dict[str, Any] = {}
     print(f"{'call':<52} {'ns/call':>8} {'floor ns':>9} {'ratio':>6} {'target':>7}")
     for case in subjects(kinetrope):
-        figures = interleaved(timeit.Timer(case.stmt, globals=namespace), floor, rounds, seconds)
+        figures = interleaved(timeit.Timer(case.stmt, globals=namespace), floors[case.kind], rounds, seconds)
         figures["target"] = case.target
-        results[case.label] = figures
+        results[case.label] = {**figures, "floor": FLOOR_CALLS[case.kind]}
         verdict = "ok" if figures["ratio"] <= case.target else "MISSED"
         print(f"{case.label:<52} {figures['ns_per_call']:8.1f} {figures['floor_ns']:9.1f}"
               f" {figures['ratio']:6.2f} {case.target:7.1f}  {verdict}", flush=True)

@@ -1,6 +1,7 @@
 """Count the instructions of one position call with callgrind, as ratios to
-the floor extension (see bench.py): exact and repeatable whatever else the
-machine is doing, where wall-clock ratios on a shared machine move by +-0.15.
+the floor extension's call of the same kind (see bench.py): exact and
+repeatable whatever else the machine is doing, where wall-clock ratios on a
+shared machine move by +-0.15.
 
 Each call is run N times in one interpreter under callgrind, and so is a
 statement that does nothing (`None`); the difference of the two totals
@@ -22,7 +23,7 @@ from pathlib import Path
 from typing import Any
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from bench import FLOOR_CALL, PIP, ROOT, build_floor  # noqa: E402
+from bench import FLOOR_CALLS, PIP, ROOT, build_floor  # noqa: E402
 
 # String hashing is seeded per process, which moves the cost of the
 # interpreter's dict lookups from run to run; a fixed seed keeps the counts
@@ -38,6 +39,7 @@ patterns = [kinetrope.SampledPattern(f"user_pattern_{{i:04d}}", "", table[:16]) 
 pattern = kinetrope.SampledPattern("user_wave", "", table)
 library = kinetrope.PatternLibrary(patterns)
 last_name = patterns[-1].name
+floor_source, floor_name = kinetrope_floor.Source(), last_name
 statement = compile({stmt!r}, "<call>", "eval")
 for _ in range({count}):
     eval(statement)
@@ -59,7 +61,8 @@ def per_call(stmt: str, calls: int, floor_dir: str, baseline: int) -> float:
     return (total_instructions(stmt, calls, floor_dir) - baseline) / calls
 
 
-def cases(kinetrope: Any) -> list[tuple[str, str]]:
+def cases(kinetrope: Any) -> list[tuple[str, str, str]]:
+    """(label, statement, kind of floor) for each call counted."""
     rows = kinetrope.catalogue()
     computed = [row["name"] for row in rows if callable(getattr(kinetrope, row["name"], None))]
     registry = [row["name"] for row in rows[len(computed):]]
@@ -67,14 +70,15 @@ def cases(kinetrope: Any) -> list[tuple[str, str]]:
     if registry:
         picked += [("first registry", registry[0]), ("middle registry", registry[len(registry) // 2]),
                    ("last registry", registry[-1]), ("longest registry", max(registry, key=len))]
-    return [(f"sample({name!r}, {PIP})  [{where}]", f"kinetrope.sample({name!r}, {PIP})") for where, name in picked] + [
-        (f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})"),
-        (f"PatternLibrary.sample(last of 1024, {PIP})", f"library.sample(last_name, {PIP})"),
-    ]
+    named = [(f"sample({name!r}, {PIP})  [{where}]", f"kinetrope.sample({name!r}, {PIP})", "named function")
+             for where, name in picked]
+    return [(f"{computed[0]}({PIP})", f"kinetrope.{computed[0]}({PIP})", "function"), *named,
+            (f"SampledPattern.sample({PIP})", f"pattern.sample({PIP})", "method"),
+            (f"PatternLibrary.sample(last of 1024, {PIP})", f"library.sample(last_name, {PIP})", "named method")]
 
 
 def main() -> None:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=" ".join(__doc__.split("\n\n")[0].split()))
     parser.add_argument("--calls", type=int, default=20000)
     parser.add_argument("--floor-build", default=str(ROOT / "build" / "bench-floor"))
     args = parser.parse_args()
@@ -82,12 +86,11 @@ def main() -> None:
     import kinetrope
 
     baseline = total_instructions("None", args.calls, args.floor_build)
-    floor = per_call(FLOOR_CALL, args.calls, args.floor_build, baseline)
-    print(f"{'call':<64} {'instr/call':>10} {'ratio':>6}")
-    print(f"{'floor':<64} {floor:10.0f} {1.0:6.2f}")
-    for label, stmt in cases(kinetrope):
+    floors = {kind: per_call(call, args.calls, args.floor_build, baseline) for kind, call in FLOOR_CALLS.items()}
+    print(f"{'call':<64} {'instr/call':>10} {'floor':>8} {'ratio':>6}")
+    for label, stmt, kind in cases(kinetrope):
         cost = per_call(stmt, args.calls, args.floor_build, baseline)
-        print(f"{label:<64} {cost:10.0f} {cost / floor:6.2f}")
+        print(f"{label:<64} {cost:10.0f} {floors[kind]:8.0f} {cost / floors[kind]:6.2f}  ({kind} floor)")
 
 
 if __name__ == "__main__":

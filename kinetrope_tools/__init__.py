@@ -17,7 +17,7 @@ __path__ = extend_path(__path__, __name__)
 
 from kinetrope_tools._render import render  # noqa: E402
 from kinetrope_tools.describe import MotionInfo, describe, suggest  # noqa: E402
-from kinetrope_tools.files import load, save  # noqa: E402
+from kinetrope_tools.files import load, load_patterns, load_recordings, save  # noqa: E402
 from kinetrope_tools.keyframes import pattern_from_keyframes  # noqa: E402
 from kinetrope_tools.takes import play, recording_from_timed  # noqa: E402
 from kinetrope_tools.tempo import BeatClock, TempoMap  # noqa: E402
@@ -32,6 +32,8 @@ __all__ = [
     "crossfade",
     "describe",
     "load",
+    "load_patterns",
+    "load_recordings",
     "pattern_from_keyframes",
     "play",
     "recording_from_timed",

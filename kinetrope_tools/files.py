@@ -63,7 +63,26 @@ def save(
     """
     text = dumps(items)
     # Through a symbolic link, the file it points to is the one replaced.
-    write_atomically(Path(os.path.realpath(path)), text.encode("utf-8"))
+    target = Path(os.path.realpath(path))
+    check_target(target, path)
+    try:
+        write_atomically(target, text.encode("utf-8"))
+    except OSError as error:
+        if error.filename is None:
+            raise
+        # The temporary file is ours; the path to tell about is the user's.
+        raise type(error)(error.errno, error.strerror, os.fspath(path)) from None
+
+
+def check_target(target: Path, given: PathLike) -> None:
+    """Only a regular file is ever replaced: a FIFO, a device or a folder
+    at the target is refused before anything is written."""
+    try:
+        mode = target.stat().st_mode
+    except FileNotFoundError:
+        return
+    if not stat.S_ISREG(mode):
+        raise ValueError(f"{os.fspath(given)}: not a regular file, so it is not replaced")
 
 
 def dumps(items: Iterable[kinetrope.SampledPattern | kinetrope.SampledRecording | kinetrope.PatternLibrary]) -> str:
@@ -206,13 +225,30 @@ def write_atomically(path: Path, data: bytes) -> None:
 
 
 def create_temporary(folder: Path, name: str) -> tuple[Path, int]:
-    """A new file of the user's default permissions beside the target."""
+    """A new file of the user's default permissions beside the target,
+    named after it within the folder's limit on name length."""
+    stem = temporary_stem(name, longest_name(folder) - len(".") - len(".00000000.tmp"))
     while True:
-        candidate = folder / f".{name}.{secrets.token_hex(4)}.tmp"
+        candidate = folder / f".{stem}.{secrets.token_hex(4)}.tmp"
         try:
             return candidate, os.open(candidate, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
         except FileExistsError:
             continue
+
+
+def longest_name(folder: Path) -> int:
+    try:
+        return os.pathconf(folder, "PC_NAME_MAX")
+    except (OSError, ValueError):
+        return 255
+
+
+def temporary_stem(name: str, room: int) -> str:
+    """``name`` cut to at most ``room`` bytes of the file system's encoding,
+    whole characters only."""
+    while len(os.fsencode(name)) > room:
+        name = name[:-1]
+    return name
 
 
 def sync_folder(folder: Path) -> None:
@@ -253,13 +289,32 @@ def load(path: PathLike) -> list[kinetrope.SampledPattern | kinetrope.SampledRec
     return items
 
 
+def load_patterns(path: PathLike) -> list[kinetrope.SampledPattern]:
+    """The patterns saved in ``path``, in their order, typed as patterns;
+    the file is read and checked whole, as by ``load``, and any recordings
+    in it are left out."""
+    import kinetrope
+
+    return [item for item in load(path) if isinstance(item, kinetrope.SampledPattern)]
+
+
+def load_recordings(path: PathLike) -> list[kinetrope.SampledRecording]:
+    """The recordings saved in ``path``, in their order, typed as
+    recordings; the file is read and checked whole, as by ``load``, and any
+    patterns in it are left out."""
+    import kinetrope
+
+    return [item for item in load(path) if isinstance(item, kinetrope.SampledRecording)]
+
+
 def parse(data: bytes) -> object:
     try:
         content = data.decode("utf-8-sig")  # an editor's byte order mark is no fault
     except UnicodeDecodeError as error:
         raise BadItem(f"not UTF-8 text (byte {error.start})") from None
     try:
-        return json.loads(content, object_pairs_hook=unique_keys, parse_constant=refuse_constant)
+        return json.loads(content, object_pairs_hook=unique_keys, parse_constant=refuse_constant,
+                          parse_int=json_integer, parse_float=json_float)
     except json.JSONDecodeError as error:
         where = f"line {error.lineno} column {error.colno}"
         raise BadItem(f"not a complete JSON document: {error.msg} at {where}") from None
@@ -274,6 +329,41 @@ def unique_keys(pairs: list[tuple[str, Any]]) -> dict[str, Any]:
             raise BadItem(f"the field {key!r} appears twice in one object")
         result[key] = value
     return result
+
+
+class Unreadable:
+    """A number in the file that no double holds: kept as its text until
+    the item that holds it is read, so the refusal can name the item."""
+
+    def __init__(self, text: str, reason: str) -> None:
+        self.text, self.reason = text, reason
+
+    def __repr__(self) -> str:
+        return self.text if len(self.text) <= 24 else f"{self.text[:20]}..."
+
+
+# An integer of more digits than this is beyond every double (and past the
+# length Python converts to int without being asked).
+MOST_INTEGER_DIGITS = 309
+
+
+def json_integer(text: str) -> int | Unreadable:
+    digits = len(text.lstrip("-"))
+    if digits > MOST_INTEGER_DIGITS:
+        return Unreadable(text, f"an integer of {digits} digits is beyond the largest double")
+    return int(text)
+
+
+def json_float(text: str) -> float | Unreadable:
+    """The double a decimal names; one too large for a double, or too small
+    to be anything but zero, is refused: the file holds exact values."""
+    value = float(text)
+    if math.isinf(value):
+        return Unreadable(text, f"{text} is beyond the largest double")
+    mantissa = text.lower().partition("e")[0]
+    if value == 0.0 and mantissa.strip("-+.0"):
+        return Unreadable(text, f"{text} is too small for a double (it would read as zero)")
+    return value
 
 
 def refuse_constant(constant: str) -> float:
@@ -356,6 +446,11 @@ def recording_from(fields: dict[str, Any]) -> kinetrope.SampledRecording:
 def string(value: object, what: str) -> str:
     if not isinstance(value, str):
         raise BadItem(f'"{what}" must be a string')
+    try:
+        value.encode("utf-8")
+    except UnicodeEncodeError as error:
+        raise BadItem(f'"{what}" holds a lone surrogate (\\u{ord(value[error.start]):04x}), which is not text') \
+            from None
     return value
 
 
@@ -363,15 +458,22 @@ def real(value: object, what: str) -> float:
     """A JSON number as a double; an integer must convert exactly."""
     if isinstance(value, float):
         return value
+    if isinstance(value, Unreadable):
+        raise BadItem(f'"{what}": {value.reason}')
     if isinstance(value, int) and not isinstance(value, bool):
-        converted = float(value) if abs(value) <= 2**1023 else math.nan
+        try:
+            converted = float(value)
+        except OverflowError:
+            converted = math.nan
         if converted == value:
             return converted
         raise BadItem(f'"{what}": the integer {value} has no exact double')
-    raise BadItem(f'"{what}" must be a number, not {json.dumps(value)[:40]}')
+    raise BadItem(f'"{what}" must be a number, not {json.dumps(value, default=repr)[:40]}')
 
 
 def pip(value: object, what: str) -> int:
+    if isinstance(value, Unreadable):
+        raise BadItem(f'"{what}": {value.reason}')
     if not isinstance(value, int) or isinstance(value, bool):
         raise BadItem(f'"{what}" must be a whole number')
     if not FIRST_PIP <= value <= LAST_PIP:

@@ -17,6 +17,8 @@ from typing import TYPE_CHECKING, Literal, NamedTuple, TypeAlias
 import numpy as np
 import numpy.typing as npt
 
+from kinetrope_tools._pips import int_text
+
 # Importing kinetrope_tools leaves the kinetrope module unloaded (render also
 # serves builds that bind the same classes under another module), so
 # kinetrope is imported in the functions that use it.
@@ -132,10 +134,17 @@ def split_keyframe(keyframe: object, index: int) -> tuple[object, object]:
 def checked_key_pip(pip: object, index: int, period: int) -> float:
     if isinstance(pip, bool) or not isinstance(pip, numbers.Real):
         raise TypeError(f"keyframe {index}: the pip must be an int or a float, not {type(pip).__name__}")
-    number = float(pip)
-    if not (math.isfinite(number) and 0.0 <= number < period):
-        raise ValueError(f"keyframe {index}: pip {pip} is outside the loop [0, {period})")
-    return number
+    # An integer is judged as an integer: one past the largest double is
+    # outside the loop like any other, not a failed conversion.
+    if isinstance(pip, numbers.Integral):
+        whole = int(pip)
+        inside, shown = 0 <= whole < period, int_text(whole)
+    else:
+        number = float(pip)
+        inside, shown = math.isfinite(number) and 0.0 <= number < period, repr(number)
+    if not inside:
+        raise ValueError(f"keyframe {index}: pip {shown} is outside the loop [0, {period})")
+    return float(pip)
 
 
 def checked_key_value(value: object, index: int, pip: float) -> tuple[float, float, float]:

@@ -12,13 +12,13 @@ from __future__ import annotations
 import bisect
 import math
 import numbers
-import operator
 from collections.abc import Iterable, Sequence
-from typing import TYPE_CHECKING, Literal
+from typing import TYPE_CHECKING, Literal, cast
 
 import numpy as np
 import numpy.typing as npt
 
+from kinetrope_tools._pips import outside, pips_array, range_escape
 from kinetrope_tools._render import render
 
 # Importing kinetrope_tools leaves the kinetrope module unloaded (render also
@@ -33,8 +33,6 @@ if TYPE_CHECKING:
 ENDS: tuple[Literal["error", "hold", "loop"], ...] = ("error", "hold", "loop")
 PIPS_PER_BEAT = 64
 SECONDS_PER_MINUTE = 60.0
-FIRST_PIP = -(2**31)
-LAST_PIP = 2**31 - 1
 MOST_RECORDED_VALUES = 2**23
 UNIT_RANGE = (-1.0, 1.0)
 
@@ -255,6 +253,8 @@ def play(
     """
     columns = axis_columns(recording, axes)
     mode = checked_ends(ends)
+    if mode == "error" and isinstance(pips, range):
+        check_range_covered(recording, pips)
     wanted = pip_array(pips)
     rows = read_rows(recording, folded_pips(wanted, recording, mode))
     result: npt.NDArray[np.float64] = np.ascontiguousarray(rows[:, columns])
@@ -284,29 +284,19 @@ def axis_columns(recording: kinetrope.SampledRecording, axes: Sequence[str] | No
 
 def pip_array(pips: Iterable[int] | npt.ArrayLike) -> npt.NDArray[np.int64]:
     """The pips as int64, each an integer in the signed 32-bit range."""
-    if isinstance(pips, np.ndarray):
-        if pips.dtype.kind not in "iu":
-            raise TypeError(f"pips must be integers, not an array of {pips.dtype}")
-        if pips.ndim != 1:
-            raise ValueError("pips must be one-dimensional")
-        values = [int(pip) for pip in pips.tolist()]
-    elif isinstance(pips, (str, bytes)) or not isinstance(pips, Iterable):
-        raise TypeError("pips must be a sequence of integers")
-    else:
-        values = [integer_pip(pip, index) for index, pip in enumerate(pips)]
-    for index, pip in enumerate(values):
-        if not FIRST_PIP <= pip <= LAST_PIP:
-            raise OverflowError(f"pips[{index}] = {pip} is outside the signed 32-bit range")
-    return np.array(values, dtype=np.int64)
+    return cast("npt.NDArray[np.int64]", pips_array(pips))
 
 
-def integer_pip(pip: object, index: int) -> int:
-    if isinstance(pip, float):
-        raise TypeError(f"pips[{index}] must be an integer, not a float")
-    try:
-        return operator.index(pip)  # type: ignore[arg-type]
-    except TypeError:
-        raise TypeError(f"pips[{index}] must be an integer, not {type(pip).__name__}") from None
+def check_range_covered(recording: kinetrope.SampledRecording, pips: range) -> None:
+    """A range that leaves the recording raises the recording's own error
+    for its first end outside it, before a row is read or allocated."""
+    escape = range_escape(pips)
+    if escape is not None:
+        raise outside(f"pips[{escape[0]}]", escape[1])
+    start, count = recording.start_pip, recording.sample_count
+    for end in (pips[0], pips[-1]) if pips else ():
+        if not start <= end < start + count:
+            recording.sample(end)
 
 
 def folded_pips(pips: npt.NDArray[np.int64], recording: kinetrope.SampledRecording, ends: str) -> npt.NDArray[np.int64]:

@@ -8,27 +8,31 @@ from __future__ import annotations
 
 import bisect
 import math
+import operator
 import time
 from collections.abc import Callable, Iterable
 from fractions import Fraction
-from typing import TYPE_CHECKING, SupportsFloat, SupportsIndex
+from typing import TYPE_CHECKING, SupportsFloat, SupportsIndex, cast
 
 import numpy as np
 import numpy.typing as npt
+
+from kinetrope_tools._pips import FIRST_PIP, LAST_PIP, int_text, whole_pip
 
 if TYPE_CHECKING:
     import kinetrope
 
 PIPS_PER_BEAT = 64
 SECONDS_PER_MINUTE = 60.0
-FIRST_PIP = -(2**31)
-LAST_PIP = 2**31 - 1
 
 
 def _number(value: object, what: str) -> float:
-    if isinstance(value, (bool, str, bytes)) or not isinstance(value, (SupportsFloat, SupportsIndex)):
+    if isinstance(value, (bool, np.bool_, str, bytes)) or not isinstance(value, (SupportsFloat, SupportsIndex)):
         raise ValueError(f"{what} must be a number, not {type(value).__name__}")
-    return float(value)
+    try:
+        return float(value)
+    except OverflowError:  # an integer past the largest double
+        raise ValueError(f"{what} {int_text(operator.index(cast(SupportsIndex, value)))} is outside the range of a double") from None
 
 
 def _finite(value: object, what: str) -> float:
@@ -52,12 +56,19 @@ def seconds_per_pip(bpm: object, what: str = "bpm") -> float:
 
 
 def _pip(value: object, what: str) -> int:
-    if isinstance(value, float) or not isinstance(value, SupportsIndex):
-        raise ValueError(f"{what} must be an integer, not {type(value).__name__}")
-    pip = value.__index__()
-    if not FIRST_PIP <= pip <= LAST_PIP:
-        raise ValueError(f"{what} {pip} is outside the 32-bit pip range")
-    return pip
+    """A pip of the tempo map's own settings: any fault is a ValueError, as
+    the map promises."""
+    try:
+        return whole_pip(value, what)
+    except (TypeError, OverflowError) as error:
+        raise ValueError(str(error)) from None
+
+
+def _pip_or_end(value: object) -> int:
+    """A pip, or the boundary after the last one."""
+    if isinstance(value, int) and not isinstance(value, bool) and value == LAST_PIP + 1:
+        return value
+    return whole_pip(value)
 
 
 class TempoMap:
@@ -151,8 +162,9 @@ class TempoMap:
         return self._changes
 
     def seconds_at(self, pip: SupportsIndex) -> float:
-        """The instant ``pip`` starts, in seconds."""
-        whole = pip.__index__()
+        """The instant ``pip`` starts, in seconds; ``seconds_at(2**31)`` is
+        the instant the last pip ends."""
+        whole = pip if type(pip) is int and FIRST_PIP <= pip <= LAST_PIP + 1 else _pip_or_end(pip)
         k = max(bisect.bisect_right(self._starts, whole) - 1, 0)
         return self._anchor_seconds[k] + float(whole - self._anchor_pips[k]) * self._lengths[k]
 
@@ -232,7 +244,7 @@ class BeatClock:
         self._rate = self._pips_per_ns(bpm)
         self._bpm = float(bpm)
         self._origin_ns = time_ns()
-        self._origin = Fraction(start_pip.__index__())
+        self._origin = Fraction(whole_pip(start_pip, "start_pip"))
 
     @staticmethod
     def _pips_per_ns(bpm: SupportsFloat) -> Fraction:
@@ -259,5 +271,5 @@ class BeatClock:
 
     def seek(self, pip: SupportsIndex) -> None:
         """Moves to the start of ``pip`` and runs on from there."""
-        self._origin, self._origin_ns = Fraction(pip.__index__()), self._time_ns()
+        self._origin, self._origin_ns = Fraction(whole_pip(pip)), self._time_ns()
 

@@ -17,7 +17,6 @@ bit, what kinetrope.sample answers at every whole pip.
 from __future__ import annotations
 
 import math
-import operator
 from collections.abc import Sequence
 from dataclasses import dataclass, replace
 from functools import cached_property
@@ -27,6 +26,7 @@ import numpy as np
 import numpy.typing as npt
 
 from kinetrope_tools._loop import CatalogueEntry, FloatArray, MotionLoop, Name, read_loop, read_only, text_of
+from kinetrope_tools._pips import pips_array, position
 
 if TYPE_CHECKING:
     import kinetrope
@@ -465,49 +465,14 @@ def same_table(a: VoiceOptions, b: VoiceOptions) -> bool:
 # ------------------------------------------------------------------ pips
 
 def pip_array(pips: Pips) -> IntArray | FloatArray:
-    """Pips as a one-dimensional int64 or float64 array, checked."""
-    if isinstance(pips, range):
-        array: npt.NDArray[Any] = np.arange(pips.start, pips.stop, pips.step, dtype=np.int64)
-    else:
-        array = np.asarray(pips)
-    if array.ndim != 1:
-        raise TypeError(f"pips must be one-dimensional, not {array.ndim}-dimensional")
-    if array.dtype.kind in "biu":
-        return checked_whole_pips(array)
-    if array.dtype.kind == "f":
-        return checked_float_pips(array.astype(np.float64, copy=False))
-    if array.size == 0:
-        return np.zeros(0, dtype=np.int64)
-    raise TypeError(f"pips must be integers or floats, not {array.dtype}")
-
-
-def checked_whole_pips(array: npt.NDArray[Any]) -> IntArray:
-    if array.size:
-        for index in (int(np.argmin(array)), int(np.argmax(array))):
-            if not PIP_LOW <= int(array[index]) <= PIP_HIGH:
-                raise OverflowError(f"pips[{index}] = {int(array[index])} is outside the signed 32-bit range")
-    return array.astype(np.int64, copy=False)
-
-
-def checked_float_pips(array: FloatArray) -> FloatArray:
-    # NaN carries through min and max, so two reductions find any non-finite pip.
-    if array.size and not (math.isfinite(array.min()) and math.isfinite(array.max())):
-        index = int(np.argmin(np.isfinite(array)))
-        raise ValueError(f"pips[{index}] = {float(array[index])!r} is not finite")
-    return array
+    """Pips as a one-dimensional int64 or float64 array, checked before
+    anything is built for them (see kinetrope_tools._pips)."""
+    return pips_array(pips, floats=True)
 
 
 def scalar_pip(pip: Pip) -> int | float:
-    """One pip as an int (within 32 bits) or a finite float."""
-    if isinstance(pip, (float, np.floating)):
-        value = float(pip)
-        if not math.isfinite(value):
-            raise ValueError(f"pip must be finite, not {value!r}")
-        return value
-    whole = operator.index(pip)
-    if not PIP_LOW <= whole <= PIP_HIGH:
-        raise OverflowError(f"pip {whole} is outside the signed 32-bit range")
-    return whole
+    """One pip as an int or a finite float, either within 32 bits."""
+    return position(pip)
 
 
 # ------------------------------------------------------------------ render

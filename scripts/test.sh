@@ -39,8 +39,11 @@ if [ "${KINETROPE_SKIP_SANITIZERS:-0}" != 1 ]; then
     (
         export LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)"
         export PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=1 PYTHONPATH="$root/build/sanitize/python"
-        .venv/bin/python -c 'import kinetrope, kinetrope_tools._render as r, sys
-sys.exit(not all("/build/sanitize/" in m.__file__ for m in (kinetrope, r)))'
+        # Every extension loaded, here and in the tests' own subprocesses, must
+        # come from this build: the tests assert it where they start Python.
+        export KINETROPE_TESTED_BUILD="$root/build/sanitize/python"
+        .venv/bin/python -c 'import kinetrope, kinetrope_tools._render as r, os, sys
+sys.exit(not all(m.__file__.startswith(os.environ["KINETROPE_TESTED_BUILD"] + "/") for m in (kinetrope, r)))'
         .venv/bin/python -m pytest -q --capture=sys tests/python/test_module.py tests/python/test_name_argument.py \
             tests/python/test_pattern_library.py tests/python/test_sampled_pattern.py \
             tests/python/test_sampled_recording.py tests/python/test_tools_render.py

@@ -17,6 +17,8 @@ import sys
 from pathlib import Path
 from typing import Sequence
 
+from kinetrope_tools._command_line import OneLineParser, file_size, plural, positive_int
+
 from . import motions as catalogue
 from .motions import Motion
 from .render import JobResult, Timing, default_processes, motion_jobs, run_jobs, run_motion_job, run_sheet_job, sheet_jobs, timed
@@ -25,8 +27,12 @@ DEFAULT_OUT = Path("build/gallery")
 FORMATS = ("png", "svg")
 
 
+def first_paragraph(text: str | None) -> str:
+    return " ".join((text or "").split("\n\n")[0].split())
+
+
 def parser() -> argparse.ArgumentParser:
-    common = argparse.ArgumentParser(add_help=False)
+    common = OneLineParser(add_help=False)
     chosen = common.add_argument_group("selection (filters combine; none selects every motion)")
     chosen.add_argument("names", nargs="*", help="catalogue names")
     chosen.add_argument("--pack", action="append", default=[], choices=catalogue.PACKS, help="repeatable")
@@ -36,16 +42,18 @@ def parser() -> argparse.ArgumentParser:
                         help="draw the patterns saved in FILE (kinetrope_tools.save) instead of the catalogue's")
     common.add_argument("--out", type=Path, default=DEFAULT_OUT, help=f"output folder (default {DEFAULT_OUT})")
     common.add_argument("--format", action="append", choices=FORMATS, help="picture format, repeatable (default png and svg)")
-    common.add_argument("--dpi", type=int, default=None, help="picture resolution (default 100 for sheets, 110 for motions)")
-    common.add_argument("--jobs", type=int, default=default_processes(), help="worker processes (default: one per core)")
+    common.add_argument("--dpi", type=positive_int, default=None,
+                        help="picture resolution (default 100 for sheets, 110 for motions)")
+    common.add_argument("--jobs", type=positive_int, default=default_processes(),
+                        help="worker processes (default: one per core)")
 
-    top = argparse.ArgumentParser(prog="python -m kinetrope_tools.gallery", description=__doc__.splitlines()[0])
+    top = OneLineParser(prog="python -m kinetrope_tools.gallery", description=first_paragraph(__doc__))
     commands = top.add_subparsers(dest="command", required=True)
     commands.add_parser("sheets", parents=[common], help="one contact sheet per family into OUT/sheets")
     commands.add_parser("motion", parents=[common], help="one larger picture per motion into OUT/motions")
     page = commands.add_parser("page", parents=[common], help="the preview page OUT/index.html")
     page.add_argument("--page-name", default="index.html")
-    everything = commands.add_parser("all", parents=[common], help="sheets and the page")
+    everything = commands.add_parser("all", parents=[common], help="the contact sheets and the page (no single-motion pictures)")
     everything.add_argument("--page-name", default="index.html")
     listing = commands.add_parser("list", parents=[common], help="print the selected motions with pack and family")
     listing.add_argument("--json", action="store_true")
@@ -55,7 +63,8 @@ def parser() -> argparse.ArgumentParser:
 def report_sheets(results: list[JobResult], timing: Timing, out: Path) -> None:
     noted = {name: notes for result in results for name, notes in result.notes.items() if notes}
     sheets = sum(1 for r in results for f in r.files if f.suffix == ".png") or len(results)
-    print(f"{timing.motions} motions on {sheets} sheets in {out}: {timing.seconds:.1f} s ({timing.per_motion_ms:.0f} ms a motion)")
+    print(f"{plural(timing.motions, 'motion')} on {plural(sheets, 'sheet')} in {out}: {timing.seconds:.1f} s "
+          f"({timing.per_motion_ms:.0f} ms a motion)")
     for name, notes in sorted(noted.items()):
         print(f"  {name}: {'; '.join(notes)}")
 
@@ -72,7 +81,7 @@ def make_motion_pictures(chosen: list[Motion], args: argparse.Namespace) -> None
     folder = args.out / "motions"
     folder.mkdir(parents=True, exist_ok=True)
     results, timing = timed(lambda: run_jobs(run_motion_job, motion_jobs(chosen, folder, args.format or FORMATS, args.dpi), args.jobs))
-    print(f"{timing.motions} pictures in {folder}: {timing.seconds:.1f} s")
+    print(f"{plural(timing.motions, 'picture')} in {folder}: {timing.seconds:.1f} s")
 
 
 def make_page(chosen: list[Motion], args: argparse.Namespace) -> None:
@@ -81,7 +90,7 @@ def make_page(chosen: list[Motion], args: argparse.Namespace) -> None:
 
     tables = sample_tables(chosen, args.jobs)
     target = write_page(chosen, tables, args.out / args.page_name)
-    print(f"page with {len(chosen)} motions: {target} ({target.stat().st_size / 1e6:.1f} MB)")
+    print(f"page with {plural(len(chosen), 'motion')}: {target} ({file_size(target.stat().st_size)})")
 
 
 def list_motions(chosen: list[Motion], as_json: bool) -> None:
@@ -95,6 +104,16 @@ def list_motions(chosen: list[Motion], as_json: bool) -> None:
         print(f"{family:<24} {len(members):>3}  {', '.join(packs)}")
 
 
+def out_folder_made(out: Path) -> bool:
+    """Makes the output folder, or says on one line why it cannot be made."""
+    try:
+        out.mkdir(parents=True, exist_ok=True)
+    except OSError as error:
+        print(f"error: --out {out}: cannot make the folder ({error.strerror})", file=sys.stderr)
+        return False
+    return True
+
+
 def with_default_command(argv: list[str]) -> list[str]:
     """``--from FILE`` without a command draws the file's contact sheets."""
     return ["sheets", *argv] if argv and argv[0].startswith("--from") else argv
@@ -105,7 +124,13 @@ def main(argv: Sequence[str] | None = None) -> int:
     if args.source is not None:
         from .saved import draw_saved
 
-        return draw_saved(args)
+        if args.command != "list" and not out_folder_made(args.out):
+            return 2
+        try:
+            return draw_saved(args)
+        except OSError as error:
+            print(f"error: {error}", file=sys.stderr)
+            return 1
     try:
         chosen = catalogue.select(catalogue.load_motions(), args.names, args.pack, args.family, args.dims)
     except KeyError as error:
@@ -116,12 +141,19 @@ def main(argv: Sequence[str] | None = None) -> int:
         return 2
     if args.command == "list":
         list_motions(chosen, args.json)
-    if args.command in ("sheets", "all"):
-        make_sheets(chosen, args)
-    if args.command == "motion":
-        make_motion_pictures(chosen, args)
-    if args.command in ("page", "all"):
-        make_page(chosen, args)
+        return 0
+    if not out_folder_made(args.out):
+        return 2
+    try:
+        if args.command in ("sheets", "all"):
+            make_sheets(chosen, args)
+        if args.command == "motion":
+            make_motion_pictures(chosen, args)
+        if args.command in ("page", "all"):
+            make_page(chosen, args)
+    except OSError as error:
+        print(f"error: {error}", file=sys.stderr)
+        return 1
     return 0
 
 

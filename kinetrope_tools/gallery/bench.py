@@ -24,6 +24,8 @@ from pathlib import Path
 
 import numpy as np
 
+from kinetrope_tools._command_line import positive_int
+
 from . import motions as catalogue
 from .render import JobResult, SheetJob, default_processes, run_jobs, run_sheet_job, sheet_jobs, timed
 
@@ -93,7 +95,7 @@ class Estimate:
 
 def main(argv: Sequence[str] | None = None) -> int:
     parser = argparse.ArgumentParser(prog="python -m kinetrope_tools.gallery.bench", description=__doc__.splitlines()[0])
-    parser.add_argument("--jobs", type=int, default=default_processes())
+    parser.add_argument("--jobs", type=positive_int, default=default_processes())
     parser.add_argument("--out", type=Path, default=None, help="where to draw (default: a temporary folder)")
     args = parser.parse_args(argv)
     out = args.out or Path(tempfile.mkdtemp(prefix="gallery-bench-"))

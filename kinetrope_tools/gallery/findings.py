@@ -20,8 +20,13 @@ def stray_axes(table: np.ndarray, dims: int) -> list[str]:
 
 
 def idle_axes(table: np.ndarray, dims: int) -> list[str]:
-    """Declared axes that stay at 0 for the whole loop (allowed, but worth seeing)."""
-    return [f"{AXES[a]} never moves" for a in range(dims) if not np.any(table[:, a] != 0.0)]
+    """A motion that never moves, or one whose last declared axis stays at 0
+    all loop (its dimensions say more axes than it uses). A lower axis at 0
+    is no fault: a motion along y alone has dims=2."""
+    last = dims - 1
+    if np.any(table[:, last] != 0.0):
+        return []
+    return [f"{AXES[last]} never moves" + (f" but dims={dims}" if dims > 1 else "")]
 
 
 def seam_jump(table: np.ndarray) -> list[str]:

@@ -2,9 +2,11 @@
 direction of travel at pip 0 and a tick at every beat.
 
 Everything here is in plane units: the square [-1, 1]², x right and y up. A
-motion of two or three axes is drawn as its x-y path. A one-axis motion would
-be a flat line there, so it is drawn as its trace against time instead: one
-loop from left (pip 0) to right (the loop's end), x upwards.
+motion of two or three axes is drawn as its x-y path. A motion that moves
+along one axis only (a one-axis motion, or one whose other axes stay at 0)
+would be a straight line there, so it is drawn as its trace against time
+instead: one loop from left (pip 0) to right (the loop's end), that axis
+upwards.
 """
 
 from __future__ import annotations
@@ -28,13 +30,23 @@ Plane: TypeAlias = tuple[int, int]
 XY: Plane = (0, 1)
 
 
+def time_axis(table: Points, dims: int) -> int | None:
+    """The axis a motion is drawn along against time: its only axis, or the
+    only one of its axes that leaves 0; None for a path in the plane."""
+    if dims == 1:
+        return 0
+    moving = [axis for axis in range(dims) if np.any(table[:, axis] != 0.0)]
+    return moving[0] if len(moving) == 1 else None
+
+
 def plane_points(table: Points, dims: int, pips: npt.NDArray[np.int64], plane: Plane = XY) -> Points:
     """The drawn points of some pips of a loop (0 .. period, the end included),
-    in the plane of two axes; a one-axis motion against time."""
+    in the plane of two axes; a motion along one axis against time."""
     period = len(table)
     values = table[pips % period]
-    if dims == 1:
-        return np.column_stack([pips / period * 2.0 - 1.0, values[:, 0]])
+    along = time_axis(table, dims)
+    if along is not None:
+        return np.column_stack([pips / period * 2.0 - 1.0, values[:, along]])
     return np.column_stack([values[:, plane[0]], values[:, plane[1]]])
 
 

@@ -17,6 +17,7 @@ from typing import Any, Sequence
 
 import numpy as np
 
+from .marks import time_axis
 from .motions import PACKS, PIPS_PER_BEAT, Motion
 
 TEMPLATE = Path(__file__).with_name("page.html")
@@ -51,8 +52,9 @@ def page_data(motions: Sequence[Motion], tables: Sequence[np.ndarray]) -> dict[s
                 "pack": m.pack,
                 "family": m.family,
                 "offset": offset,
+                "timeAxis": time_axis(table, m.dims),  # drawn against time along this axis, or null
             }
-            for m, offset in zip(motions, offsets)
+            for m, table, offset in zip(motions, tables, offsets)
         ],
         "values": base64.b64encode(blob).decode("ascii"),
     }

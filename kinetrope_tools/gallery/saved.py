@@ -15,6 +15,7 @@ import numpy.typing as npt
 
 import kinetrope
 from kinetrope_tools import load, render
+from kinetrope_tools._command_line import plural
 
 from .motions import Motion
 from .render import MAX_PANELS
@@ -165,7 +166,7 @@ def draw_sheets(patterns: list[kinetrope.SampledPattern], path: Path, args: argp
     written = contact_sheets(patterns, folder / path.stem, None, args.format or FORMATS, args.dpi)
     noted = {name: notes for _, sheet in written for name, notes in sheet.items() if notes}
     files = len(written)
-    print(f"{len(patterns)} patterns from {path} in {files} file{'s' if files != 1 else ''} in {folder}")
+    print(f"{plural(len(patterns), 'pattern')} from {path} in {plural(files, 'file')} in {folder}")
     for name, notes in noted.items():
         print(f"  {name}: {'; '.join(notes)}")
 
@@ -179,4 +180,4 @@ def draw_pictures(patterns: list[kinetrope.SampledPattern], args: argparse.Names
         motion, table = motion_of(pattern, row)
         resolution = {"dpi": args.dpi} if args.dpi else {}
         render_motion(motion, table, folder / motion.name, args.format or FORMATS, **resolution)
-    print(f"{len(patterns)} pictures in {folder}")
+    print(f"{plural(len(patterns), 'picture')} in {folder}")

@@ -28,7 +28,7 @@ from matplotlib.path import Path as DrawPath  # noqa: E402
 
 from . import glyphs  # noqa: E402
 from .findings import findings  # noqa: E402
-from .marks import arrowhead, beat_ticks, drawn_loop  # noqa: E402
+from .marks import arrowhead, beat_ticks, drawn_loop, time_axis  # noqa: E402
 from .motions import PIPS_PER_BEAT, Motion  # noqa: E402
 
 AXIS_COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c")  # x, y, z traces
@@ -302,7 +302,7 @@ def draw_labels(ax: Axes, labels: Sequence[Label]) -> LabelLayers:
 def sheet_header(ax: Axes, title: str) -> None:
     ax.text(0.12, -0.2, title, ha="left", va="center", fontsize=10, fontweight="bold")
     legend = (
-        "path: x right, y up (one axis: x up against time), red arrow = pip 0 and the way it goes, ticks = beats, "
+        "path: x right, y up (moving along one axis: that axis up against time), red arrow = pip 0 and the way it goes, ticks = beats, "
         "long ticks = bars;\n3-axis paths coloured by z (purple −1 … yellow +1)   "
         "traces: x blue, y orange, z green over one loop; grey lines = beats (64 pips), dark = bars"
     )
@@ -424,12 +424,13 @@ def draw_projection(ax: Axes, table: np.ndarray, a: int, b: int, dims: int) -> N
     ax.set_xlim(-1.05, 1.05)
     ax.set_ylim(-1.05, 1.05)
     ax.set_aspect("equal")
-    if dims == 1:
+    along = time_axis(table, dims)
+    if along is not None:
         period = len(table)
         beat_pips = range(0, period + 1, PIPS_PER_BEAT * (1 if period <= 512 else 4))
         ax.set_xticks([pip / period * 2 - 1 for pip in beat_pips], labels=[str(pip) for pip in beat_pips])
-        ax.set_xlabel("pip (x against time)")
-        ax.set_ylabel("x")
+        ax.set_xlabel(f"pip ({'xyz'[along]} against time)")
+        ax.set_ylabel("xyz"[along])
     else:
         ax.set_xlabel("xyz"[a])
         ax.set_ylabel("xyz"[b])

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iterator>
 #include <stdexcept>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ struct Malformed {
     std::string text;
     const char* where_and_why;
 };
+
+// A case prints as its name, which also names it in the test list.
+void PrintTo(const Malformed& c, std::ostream* os) { *os << c.case_name; }
 
 class MalformedScore : public testing::TestWithParam<Malformed> {};
 

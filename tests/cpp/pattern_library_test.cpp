@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <stdexcept>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,6 +180,10 @@ struct OverrideCase {
     const char* label;
     std::function<void(std::string& description, std::vector<Offset3>& samples)> change;
 };
+
+// Cases print as their labels, which also name them in the test list.
+void PrintTo(const PackCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const OverrideCase& c, std::ostream* os) { *os << c.label; }
 
 class LibraryOverride : public ::testing::TestWithParam<OverrideCase> {};
 

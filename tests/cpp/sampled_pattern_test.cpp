@@ -3,7 +3,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <iomanip>
 #include <limits>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -59,6 +61,27 @@ struct NameCase {
     bool valid;
 };
 
+// Each case prints as what it tests, which also names it in ctest: the name
+// (a long run of one letter by its length, other bytes as escapes) and
+// whether it is a valid pattern name.
+void PrintTo(const NameCase& c, std::ostream* os) {
+    if (c.name.size() > 16 && c.name.find_first_not_of(c.name[0]) == std::string::npos) {
+        *os << c.name.size() << " x " << c.name[0];
+    } else {
+        *os << '\'';
+        for (const char byte : c.name) {
+            const auto code = static_cast<unsigned char>(byte);
+            if (code > 0x20 && code < 0x7f) {
+                *os << byte;
+            } else {
+                *os << "\\x" << std::hex << std::setw(2) << std::setfill('0') << int{code} << std::dec;
+            }
+        }
+        *os << '\'';
+    }
+    *os << (c.valid ? " valid" : " refused");
+}
+
 class PatternName : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(PatternName, FollowsIdentifierRule) {
@@ -94,6 +117,11 @@ struct CoordinateCase {
     bool valid;
 };
 
+void PrintTo(const CoordinateCase& c, std::ostream* os) {
+    *os << std::setprecision(std::numeric_limits<double>::max_digits10) << c.value
+        << (c.valid ? " valid" : " refused");
+}
+
 class PatternCoordinate : public ::testing::TestWithParam<std::tuple<int, CoordinateCase>> {};
 
 // The probed value sits on one axis of the last of several samples, so the
@@ -124,6 +152,8 @@ struct AxesCase {
     std::uint8_t axes;
 };
 
+void PrintTo(const AxesCase& c, std::ostream* os) { *os << c.label; }
+
 class PatternAxes : public ::testing::TestWithParam<AxesCase> {};
 
 TEST_P(PatternAxes, CountsLeadingAxesMovedByYAndZ) {
@@ -147,6 +177,8 @@ struct WrapCase {
     int pip;
     std::size_t index;
 };
+
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << "pip " << c.pip << " reads sample " << c.index; }
 
 class PatternSample : public ::testing::TestWithParam<WrapCase> {};
 

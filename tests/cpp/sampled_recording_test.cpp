@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,9 @@ struct Input {
 
 // The two ways rows reach a recording: one vector per row, or laid out flat.
 enum class RowForm { nested, flat };
+
+// Each case prints as what it tests, which also names it in ctest.
+void PrintTo(RowForm form, std::ostream* os) { *os << (form == RowForm::nested ? "nested rows" : "flat rows"); }
 
 FlatRows flatten(const Rows& rows) {
     FlatRows flat;
@@ -80,6 +84,8 @@ struct FailureCase {
     Input input;
     std::string expected;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
 
 std::vector<FailureCase> failure_cases() {
     return {
@@ -186,6 +192,10 @@ struct BoundsCase {
     bool covered;
 };
 
+void PrintTo(const BoundsCase& c, std::ostream* os) {
+    *os << "pip " << c.pip << " of " << c.rows << " rows from " << c.start_pip << (c.covered ? " covered" : " outside");
+}
+
 class RecordingBounds : public ::testing::TestWithParam<BoundsCase> {};
 
 TEST_P(RecordingBounds, CoversStartToLastRowOnly) {
@@ -246,6 +256,10 @@ struct LimitCase {
     int start_pip;
     bool accepted;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << c.rows << " rows of " << c.axes << " axes from " << c.start_pip << (c.accepted ? " accepted" : " refused");
+}
 
 class RecordingLimits : public ::testing::TestWithParam<LimitCase> {};
 

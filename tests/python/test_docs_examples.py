@@ -1,11 +1,13 @@
-"""The python examples of the guide and the API reference run, in order, as one program each."""
+"""The python examples of the guide and the API reference run, in order, as one program each; the
+README's run each on its own, as a reader copies one."""
 
 import re
 from pathlib import Path
 
 import pytest
 
-DOCS = Path(__file__).resolve().parents[2] / "docs"
+REPO = Path(__file__).resolve().parents[2]
+DOCS = REPO / "docs"
 BLOCK = re.compile(r"^```python\n(.*?)^```", re.DOTALL | re.MULTILINE)
 
 
@@ -18,6 +20,18 @@ def test_examples_run(page):
     namespace: dict = {}
     for number, block in enumerate(blocks, start=1):
         exec(compile(block, f"{page}, example {number}", "exec"), namespace)
+
+
+README_BLOCKS = BLOCK.findall((REPO / "README.md").read_text(encoding="utf-8"))
+
+
+def test_the_readme_blocks_are_all_found():
+    assert len(README_BLOCKS) == (REPO / "README.md").read_text(encoding="utf-8").count("```python") >= 4
+
+
+@pytest.mark.parametrize("number", range(1, len(README_BLOCKS) + 1))
+def test_each_readme_example_runs_on_its_own(number):
+    exec(compile(README_BLOCKS[number - 1], f"README.md, example {number}", "exec"), {})
 
 
 def test_the_reference_names_every_public_name():

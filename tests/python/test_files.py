@@ -4,14 +4,19 @@ import json
 import os
 import re
 import stat
+import subprocess
+import sys
+from pathlib import Path
 
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import kinetrope
-from kinetrope_tools import load, save
+from kinetrope_tools import load, load_patterns, load_recordings, save
 from support import bits
+
+REPO = Path(__file__).resolve().parents[2]
 
 names = st.from_regex(r"[a-z][a-z0-9_]{0,15}", fullmatch=True)
 values = st.floats(min_value=-1.0, max_value=1.0)
@@ -166,6 +171,21 @@ def document(*items, version="1"):
         (document(GOOD_RECORDING.replace("120.0", "0")), "A finite positive BPM and beat origin are required"),
         (document(GOOD_RECORDING.replace('"start_pip": 0', '"start_pip": 2147483648')), "outside the signed 32-bit pip range"),
         (document(GOOD_RECORDING.replace('"start_pip": 0', '"start_pip": 0.0')), '"start_pip" must be a whole number'),
+        (document(GOOD_RECORDING.replace('"start_pip": 0', '"start_pip": ' + "9" * 5000)),
+         r"item 0 \(recording 'r'\): \"start_pip\": an integer of 5000 digits is beyond the largest double"),
+        (document(GOOD_PATTERN.replace("[[0.0, 0.0, 0.0]]", "[[0.0, 1" + "0" * 5000 + ", 0.0]]")),
+         r"item 0 \(pattern 'p'\): \"samples\[0\]\": an integer of 5001 digits"),
+        (document(GOOD_RECORDING.replace("120.0", str(2**1024))), r"\"bpm\": the integer 1797\d+ has no exact double"),
+        (document(GOOD_RECORDING.replace("120.0", str(2**1024 - 2**970))), r"\"bpm\": the integer \d+ has no exact"),
+        (document(GOOD_RECORDING.replace("120.0", str(2**1000 + 1))), r"\"bpm\": the integer \d+ has no exact"),
+        (document(GOOD_PATTERN.replace("[[0.0, 0.0, 0.0]]", "[[0.0, 1e-400, 0.0]]")),
+         r"item 0 \(pattern 'p'\): \"samples\[0\]\": 1e-400 is too small for a double"),
+        (document(GOOD_RECORDING.replace("0.0, \"start", "-0.0001e-320, \"start")),
+         r"\"beat_zero_seconds\": -0.0001e-320 is too small"),
+        (document(GOOD_RECORDING.replace("120.0", "1e400")), r"\"bpm\": 1e400 is beyond the largest double"),
+        (document(GOOD_RECORDING.replace("120.0", "[1e400]")), r"\"bpm\" must be a number, not \[.?1e400.?\]"),
+        (document(GOOD_PATTERN.replace('"p"', '"\\ud800"')), r"\"name\" holds a lone surrogate \(\\ud800\)"),
+        (document(GOOD_RECORDING.replace('["a"]', '["a\\udfff"]')), r"item 0 \(recording 'r'\): \"axes\[0\]\" holds a lone"),
     ],
 )
 def test_a_bad_file_is_refused_naming_path_item_and_reason(tmp_path, text, reason):
@@ -188,3 +208,86 @@ def test_saving_through_a_link_replaces_the_file_it_points_to(old_file):
     link.symlink_to(path.name)
     save(link, [])
     assert link.is_symlink() and load(path) == []
+
+
+@pytest.mark.parametrize("text", ["0e-400", "-0.0", "0.000E+5", "5e-324", "1.7976931348623157e308", str(2**1023),
+                                  str(2**1024 - 2**971), str(-(2**1024 - 2**971))])
+def test_every_exact_double_loads(tmp_path, text):
+    path = tmp_path / "exact.json"
+    path.write_text(document(GOOD_RECORDING.replace("0.0, \"start", text + ', "start')), encoding="utf-8")
+    [recording] = load(path)
+    assert recording.beat_zero_seconds == float(text)
+
+
+@pytest.fixture(params=["fifo", "folder", "link to a fifo", "link to a folder"])
+def not_a_file(request, tmp_path):
+    fifo, folder = tmp_path / "fifo", tmp_path / "folder"
+    os.mkfifo(fifo)
+    folder.mkdir()
+    kind = request.param
+    if kind.startswith("link"):
+        link = tmp_path / "link.json"
+        link.symlink_to(fifo if kind.endswith("fifo") else folder)
+        return link
+    return fifo if kind == "fifo" else folder
+
+
+def test_save_replaces_nothing_but_a_regular_file(not_a_file):
+    target = os.path.realpath(not_a_file)
+    kind = stat.S_IFMT(os.stat(target).st_mode)
+    with pytest.raises(ValueError, match=f"^{re.escape(str(not_a_file))}: not a regular file"):
+        save(not_a_file, [])
+    assert stat.S_IFMT(os.stat(target).st_mode) == kind
+    assert sorted(p.name for p in not_a_file.parent.iterdir() if p.name.endswith(".tmp")) == []
+
+
+@pytest.mark.parametrize("name", ["m" * 241 + ".json", "m" * 250 + ".json", "m" * 255, "é" * 127 + "j",
+                                  "€" * 85, "x.json"])
+def test_every_legal_name_can_be_saved(tmp_path, name):
+    pattern = kinetrope.SampledPattern("p", "", [(0.5, 0.0, 0.0)])
+    save(tmp_path / name, [pattern])
+    save(tmp_path / name, [pattern, pattern])  # and replaced
+    assert len(load_patterns(tmp_path / name)) == 2
+    assert [p.name for p in tmp_path.iterdir()] == [name]
+
+
+def test_a_save_into_a_missing_folder_names_the_path_given(tmp_path):
+    target = tmp_path / "missing" / "x.json"
+    with pytest.raises(FileNotFoundError) as caught:
+        save(target, [])
+    assert caught.value.filename == str(target)
+
+
+def test_typed_loads_pick_their_kind_in_order(tmp_path):
+    path = tmp_path / "mixed.json"
+    path.write_text(document(GOOD_RECORDING, GOOD_PATTERN, GOOD_RECORDING.replace('"r"', '"s"')), encoding="utf-8")
+    assert [item.name for item in load(path)] == ["r", "p", "s"]
+    assert [item.name for item in load_patterns(path)] == ["p"]
+    assert [item.name for item in load_recordings(path)] == ["r", "s"]
+    bad = tmp_path / "bad.json"
+    bad.write_text(document(GOOD_PATTERN, GOOD_RECORDING.replace("120.0", "1e400")), encoding="utf-8")
+    for typed in (load_patterns, load_recordings):
+        with pytest.raises(ValueError, match=r"item 1 \(recording 'r'\)"):
+            typed(bad)
+
+
+def test_the_reference_save_and_load_example_type_checks(tmp_path):
+    pytest.importorskip("mypy")
+    text = (REPO / "docs" / "api.md").read_text(encoding="utf-8")
+    section = text[text.index("### `save(path, items)`"):]
+    block = section[section.index("```python\n") + 10:section.index("```\n", section.index("```python\n") + 10)]
+    stubs = tmp_path / "stubs"
+    stubs.mkdir()
+    (stubs / "kinetrope.pyi").write_bytes((REPO / "python" / "kinetrope.pyi").read_bytes())
+    program = tmp_path / "example.py"
+    program.write_text("import kinetrope\n"
+                       "square = kinetrope.SampledPattern('sq', '', [(0.0, 0.0, 0.0)])\n"
+                       "fader = kinetrope.SampledRecording('f', ['level'], [[0.0]], 120.0, 0.0, 0)\n" + block,
+                       encoding="utf-8")
+    env = dict(os.environ, MYPYPATH=f"{stubs}{os.pathsep}{REPO}")
+    # A cache kept beside the test folders of every run: NumPy's types are read once, not each time.
+    cache = tmp_path.parents[1] / "kinetrope-mypy-cache"
+    result = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-error-summary", "--cache-dir",
+                             str(cache), str(program)], capture_output=True, text=True, env=env,
+                            cwd=tmp_path, timeout=300)
+    assert result.returncode == 0, result.stdout + result.stderr

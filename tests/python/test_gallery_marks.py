@@ -40,6 +40,7 @@ def test_arrow_leaves_pip_0_the_way_the_motion_goes(name, dims, plane, heading):
 def test_a_motion_that_waits_before_moving_points_where_it_goes_and_a_still_one_has_no_arrow():
     waiting = np.zeros((64, 3))
     waiting[5:, 1] = -0.5
+    waiting[40:, 0] = 0.25  # x moves too, later: a path in the plane
     assert np.allclose(marks.travel_direction(waiting, 2), (0.0, -1.0))
     assert marks.arrowhead(np.zeros((64, 3)), 2) is None
     assert marks.travel_direction(np.zeros((64, 3)), 1) is not None  # time still runs
@@ -55,3 +56,37 @@ def test_beat_ticks_cross_the_line_at_every_beat_and_are_longer_at_bars():
         assert abs(np.dot(tick[1] - tick[0], along)) < 1e-9
         assert np.hypot(*(tick[1] - tick[0])) == pytest.approx(marks.BEAT_TICK)
     assert np.hypot(*(bars[0][1] - bars[0][0])) == pytest.approx(marks.BAR_TICK)
+
+
+@pytest.mark.parametrize("dims, axis", [(1, 0), (2, 1), (2, 0), (3, 2), (3, 1)])
+def test_a_motion_along_one_axis_is_drawn_against_time_with_that_axis_up(dims, axis):
+    table = np.zeros((128, 3))
+    table[:, axis] = np.sin(np.arange(128) / 128 * 2 * np.pi)
+    line = marks.drawn_loop(table, dims, step=4)
+    assert marks.time_axis(table, dims) == axis
+    assert line[0, 0] == -1.0 and line[-1, 0] == 1.0 and np.all(np.diff(line[:, 0]) > 0)
+    assert np.array_equal(line[:-1, 1], table[::4, axis])
+    table[3, (axis + 1) % dims] = 0.1 if dims > 1 else table[3, axis]  # a second axis moving makes it a path
+    assert marks.time_axis(table, dims) == (0 if dims == 1 else None)
+
+
+def test_a_clean_catalogue_has_no_findings():
+    import kinetrope
+    from kinetrope_tools.gallery.findings import findings
+
+    noted = {row["name"]: findings(render(row["name"], range(row["period_pips"])), row["dimensions"])
+             for row in kinetrope.catalogue()}
+    assert {name: notes for name, notes in noted.items() if notes} == {}
+
+
+@pytest.mark.parametrize("table, dims, notes", [
+    (np.zeros((8, 3)), 1, ["x never moves"]),
+    (np.tile([0.0, 0.5, 0.0], (8, 1)), 3, ["z never moves but dims=3"]),
+    (np.tile([0.0, 0.5, 0.0], (8, 1)), 2, []),  # y alone: x at 0 is no fault
+    (np.tile([0.0, 0.0, 0.5], (8, 1)), 2, ["z moves but dims=2", "y never moves but dims=2"]),
+    (np.tile([1.5, 0.5, 0.0], (8, 1)), 2, ["x reaches 1.500"]),
+])
+def test_findings_are_real_faults_only(table, dims, notes):
+    from kinetrope_tools.gallery.findings import findings
+
+    assert findings(table, dims) == notes

@@ -1,12 +1,16 @@
 """The OSC bridge, end to end against a python-osc server on 127.0.0.1."""
 
+import os
+import re
 import signal
+import socket
 import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+from pathlib import Path
 
 import pytest
 
@@ -17,7 +21,7 @@ pytest.importorskip("pythonosc", reason="python-osc is not installed (the osc ex
 from pythonosc.dispatcher import Dispatcher  # noqa: E402
 from pythonosc.osc_server import ThreadingOSCUDPServer  # noqa: E402
 
-from kinetrope_tools.osc import Show, run  # noqa: E402
+from kinetrope_tools.osc import Sender, SendErrors, Show, run  # noqa: E402
 from kinetrope_tools.tempo import BeatClock  # noqa: E402
 
 MOTIONS = ["bounce", "helix", kinetrope.catalogue()[-1]["name"]]
@@ -29,12 +33,16 @@ class Receiver:
     def __init__(self):
         self.messages, self.arrived = [], threading.Event()
         dispatcher = Dispatcher()
-        dispatcher.set_default_handler(lambda address, *args: (self.messages.append((address, args)),
-                                                                self.arrived.set()))
+        dispatcher.set_default_handler(self.take)
         self.server = ThreadingOSCUDPServer(("127.0.0.1", 0), dispatcher)
         self.target = f"127.0.0.1:{self.server.server_address[1]}"
         self.thread = threading.Thread(target=self.server.serve_forever, args=(0.05,), daemon=True)
         self.thread.start()
+
+    def take(self, address, *args):
+        """Keeps a message. It returns None: python-osc sends back whatever a handler returns."""
+        self.messages.append((address, args))
+        self.arrived.set()
 
     def settle(self, count, timeout=10.0):
         """The messages, once `count` have arrived or the timeout has passed."""
@@ -56,10 +64,14 @@ def receiver():
     server.close()
 
 
+# The bridge runs from the checkout being tested (its package joins the installed one, as in-process).
+CHECKOUT = dict(os.environ, PYTHONPATH=str(Path(__file__).resolve().parents[2]))
+
+
 def bridge(*args, **options):
     return subprocess.Popen([sys.executable, "-m", "kinetrope_tools.osc", *map(str, args)],
                             cwd=tempfile.gettempdir(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                            **options)
+                            env=CHECKOUT, **options)
 
 
 def as_float32(value):
@@ -134,7 +146,7 @@ def test_ctrl_c_ends_an_endless_run_cleanly(receiver):
             process.kill()
             process.wait()
     assert process.returncode == 0
-    assert "Traceback" not in stderr and "frames of 1 motions" in stderr
+    assert "Traceback" not in stderr and re.match(r"sent \d+ frames? of 1 motion to", stderr)
     assert_carries_the_module_values(receiver.messages)
 
 
@@ -180,3 +192,127 @@ def test_a_clock_past_the_last_pip_ends_the_show():
     with pytest.raises(OverflowError, match="pip 2147483648"):
         run(Show(["bounce"], "/k", fps=1, frames=5), client, beat_clock, clock, clock.sleep)
     assert [params[0] for _, _, params in client.sent] == [2**31 - 64]
+
+
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        (["circel"], "error: Unknown kinetrope: circel (did you mean: circle"),
+        (["circle", "--bpm", "1e-320"], "--bpm: outside the usable tempo range: '1e-320'"),
+        (["circle", "--bpm", "1e309"], "--bpm: must be positive"),
+        (["circle", "--fps", "1e-300"], "--fps: too slow to count in nanoseconds: '1e-300'"),
+        (["circle", "--frames", "1.5"], "--frames: not a whole number: '1.5'"),
+        (["circle", "--to", "127.0.0.1:65536"], "not HOST:PORT"),
+        ([os.fsdecode(b"ci\xffrcle")], "error: motion name 'ci\\xffrcle' is not UTF-8 text"),
+    ],
+)
+def test_each_bad_argument_is_one_line_and_exit_2_before_the_first_frame(receiver, args, message):
+    process = bridge(*args, "--to", receiver.target) if "--to" not in args else bridge(*args)
+    _, stderr = process.communicate(timeout=60)
+    assert process.returncode == 2
+    assert len(stderr.splitlines()) == 1 and message in stderr, stderr
+    time.sleep(0.2)
+    assert receiver.messages == []
+
+
+def isolated(*args):
+    """The bridge in a network namespace of its own, whose loopback is down:
+    no name resolves and no address is reachable, and nothing leaves the machine."""
+    probe = subprocess.run(["unshare", "-n", "true"], capture_output=True)
+    if probe.returncode != 0:
+        pytest.skip("cannot make a network namespace here (unshare -n)")
+    return subprocess.run(["unshare", "-n", sys.executable, "-m", "kinetrope_tools.osc", *args],
+                          cwd=tempfile.gettempdir(), capture_output=True, text=True, timeout=60, env=CHECKOUT)
+
+
+@pytest.mark.parametrize("target, message", [
+    ("no-such-host.invalid:9000", "error: --to no-such-host.invalid:9000: cannot resolve 'no-such-host.invalid'"),
+    ("127.0.0.1:9000", "error: --to 127.0.0.1:9000: cannot send there (Network is unreachable)"),
+])
+def test_a_target_that_cannot_be_reached_is_one_line_and_exit_2(target, message):
+    done = isolated("circle", "--frames", "3", "--to", target)
+    assert done.returncode == 2
+    assert done.stderr.splitlines() == [done.stderr.strip()] and message in done.stderr, done.stderr
+
+
+def ignore_sigint():
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+
+
+@pytest.mark.parametrize("number", [signal.SIGINT, signal.SIGTERM], ids=["SIGINT", "SIGTERM"])
+@pytest.mark.parametrize("started", [None, ignore_sigint], ids=["foreground", "background job"])
+def test_a_signal_ends_an_endless_show_cleanly_however_it_was_started(receiver, number, started):
+    process = bridge("sway", "--fps", 50, "--to", receiver.target, preexec_fn=started)
+    try:
+        assert receiver.arrived.wait(timeout=30), "nothing arrived"
+        process.send_signal(number)
+        _, stderr = process.communicate(timeout=30)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    assert process.returncode == 0
+    assert re.fullmatch(r"sent \d+ frames? of 1 motion to 127.0.0.1:\d+\n", stderr), stderr
+
+
+class Receiving:
+    """A plain UDP socket on a fixed loopback port that can go away and come back."""
+
+    def __init__(self):
+        self.socket = None
+        self.port = self.open(0)
+
+    def open(self, port):
+        self.socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.socket.bind(("127.0.0.1", port))
+        self.socket.setblocking(False)
+        return self.socket.getsockname()[1]
+
+    def close(self):
+        self.socket.close()
+
+    def count(self):
+        arrived = 0
+        while True:
+            try:
+                self.socket.recv(2048)
+            except BlockingIOError:
+                return arrived
+            arrived += 1
+
+
+class Cable:
+    """The sender, with the receiver pulled at frame 10 and back at frame 20."""
+
+    def __init__(self, receiving, sender):
+        self.receiving, self.sender, self.sends, self.before = receiving, sender, 0, 0
+
+    def send(self, message):
+        if self.sends == 10:
+            self.before = self.receiving.count()
+            self.receiving.close()
+        if self.sends == 20:
+            self.receiving.open(self.receiving.port)
+        self.sends += 1
+        self.sender.send(message)
+
+
+def test_a_show_rides_through_a_receiver_that_goes_away_and_comes_back(capsys):
+    receiving = Receiving()
+    sender = Sender("127.0.0.1", receiving.port)
+    clock, errors = FakeTime(), SendErrors()
+    cable = Cable(receiving, sender)
+    try:
+        sent = run(Show(["bounce"], "/k", fps=4, frames=30), cable, BeatClock(60, time_ns=clock), clock, clock.sleep,
+                   errors)
+        after = receiving.count()
+    finally:
+        receiving.close()
+        sender.close()
+    assert sent == 30 and cable.sends == 30
+    assert cable.before == 10 and after == 10
+    assert 1 <= errors.total <= 10
+    lines = capsys.readouterr().err.splitlines()
+    assert lines == errors.lines and 1 <= len(lines) <= 3  # at most one a second of the 2.5 s without a receiver
+    assert all("failed (Connection refused); the show goes on" in line for line in lines)

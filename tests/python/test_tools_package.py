@@ -110,7 +110,7 @@ def test_readme_osc_command_reaches_a_server(tmp_path):
     try:
         for command in commands:
             words = command.split("#")[0].split()
-            assert words[:3] == [".venv/bin/python", "-m", "kinetrope_tools.osc"]
+            assert words[0] in ("python", ".venv/bin/python") and words[1:3] == ["-m", "kinetrope_tools.osc"]
             words = [receiver.target if w == "127.0.0.1:9000" else w for w in words[1:]]
             result = outside(tmp_path, *words, "--frames", "3")
             assert result.returncode == 0, result.stderr

@@ -279,10 +279,17 @@ def probe_module() -> Path | None:
 
 
 SMART_HOLDER_SCRIPT = """
-import sys
+import os, sys
 import kinetrope_holder_probe as probe
+import kinetrope_tools._render
 from kinetrope_tools import render
 assert "kinetrope" not in sys.modules
+# Both extensions are the files the test meant: the probe it found, and the
+# render extension the test itself runs (a sanitized stage names its build).
+expected_probe, expected_render, tested_build = sys.argv[1:4]
+loaded = {"probe": probe.__file__, "render": kinetrope_tools._render.__file__}
+assert loaded == {"probe": expected_probe, "render": expected_render}, loaded
+assert not tested_build or all(path.startswith(tested_build + os.sep) for path in loaded.values()), loaded
 pattern = probe.SampledPattern("w", "", [[0.5, 0.0, -0.0], [0.0, -0.5, 0.25]])
 assert render(pattern, range(-1, 3)).tolist() == [[0.0, -0.5, 0.25], [0.5, 0.0, -0.0]] * 2
 library = probe.PatternLibrary([pattern])
@@ -306,7 +313,13 @@ def test_classes_registered_with_the_smart_holder():
         if os.environ.get("CI"):
             raise AssertionError("the holder probe is built with the tests (scripts/build.sh --with-tests)")
         pytest.skip("the holder probe is built only with --with-tests")
-    env = dict(os.environ, PYTHONPATH=str(probe.parent))
-    result = subprocess.run([sys.executable, "-c", SMART_HOLDER_SCRIPT], capture_output=True, text=True, env=env,
-                            cwd=probe.parent, timeout=60)
+    # The checkout's own package comes before an installed one, so that the
+    # render extensions are looked for in the order this process found them.
+    import kinetrope_tools._render
+
+    checkout = Path(__file__).resolve().parents[2]
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(probe.parent), str(checkout)]))
+    arguments = [str(probe), kinetrope_tools._render.__file__, os.environ.get("KINETROPE_TESTED_BUILD", "")]
+    result = subprocess.run([sys.executable, "-c", SMART_HOLDER_SCRIPT, *arguments], capture_output=True, text=True,
+                            env=env, cwd=probe.parent, timeout=60)
     assert result.stdout.strip() == "ok", result.stderr

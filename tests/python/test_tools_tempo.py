@@ -122,7 +122,7 @@ def test_for_recording_takes_its_tempo_and_origin():
         ((120, 0.0, [(64, 90), (64, 100)]), r"changes\[1\]: pip 64 does not follow pip 64"),
         ((120, 0.0, [(64, 90), (0, 100)]), r"changes\[1\]: pip 0 does not follow pip 64"),
         ((120, 0.0, [(6.0, 90)]), r"changes\[0\] pip must be an integer, not float"),
-        ((120, 0.0, [(2**31, 90)]), r"changes\[0\] pip 2147483648 is outside the 32-bit pip range"),
+        ((120, 0.0, [(2**31, 90)]), r"changes\[0\] pip = 2147483648 is outside the 32-bit pip range"),
         ((120, 0.0, [(5, 90, 1)]), r"changes\[0\] must be a \(pip, bpm\) pair"),
         ((1e-300,), r"beyond the range of a double \(bpm 1e-300, beat_zero_seconds 0.0\)"),
     ],
