@@ -26,7 +26,7 @@ import numpy as np
 import numpy.typing as npt
 
 from kinetrope_tools._loop import CatalogueEntry, FloatArray, MotionLoop, Name, read_loop, read_only, text_of
-from kinetrope_tools._pips import pips_array, position
+from kinetrope_tools._pips import outside, pips_array, position, range_escape, range_pips
 
 if TYPE_CHECKING:
     import kinetrope
@@ -620,6 +620,19 @@ def render_in_blocks(reading: Reading, pips: IntArray | FloatArray) -> FloatArra
     return out
 
 
+def render_range(reading: Reading, run: range) -> FloatArray:
+    """A range of pips worked through block by block: its ends are checked
+    and the answer's memory taken before any work, and its pips are never
+    all built at once."""
+    escape = range_escape(run)
+    if escape is not None:
+        raise outside(f"pips[{escape[0]}]", escape[1])
+    out = np.empty((len(run), 3), dtype=np.float64)
+    for start in range(0, len(run), BLOCK):
+        render_block(reading, range_pips(run[start:start + BLOCK]), out[start:start + BLOCK])
+    return out
+
+
 # ------------------------------------------------------------------ one point
 
 def point_at(reading: Reading, pip: int | float) -> Point:
@@ -742,6 +755,8 @@ class Voice:
 
     def render(self, pips: Pips) -> FloatArray:
         """Positions at many pips (ints or floats), shape (len(pips), 3)."""
+        if isinstance(pips, range):
+            return render_range(self._reading, pips)
         return render_in_blocks(self._reading, pip_array(pips))
 
     @property

@@ -483,3 +483,14 @@ def test_lfos_by_name(name, quarters):
 def test_bad_new_options_name_the_option(options, error, words):
     with pytest.raises(error, match=re.escape(words)):
         Voice("circle", **options)
+
+
+@pytest.mark.parametrize("run", [range(2**31 - 2, 2**31 + 2**27), range(10, -10, -3),
+                                 range(5, 5), range(-7, 40_000, 7)])
+def test_render_of_a_range_checks_its_ends_and_takes_its_memory_first(run: range) -> None:
+    voice = Voice("circle", rate=0.5)
+    if len(run) > 10**6:  # leaves the pip range: refused at once, before any pip is built
+        with pytest.raises(OverflowError, match=r"pips\[2\]"):
+            voice.render(run)
+        return
+    assert voice.render(run).tobytes() == voice.render(list(run)).tobytes()
