@@ -190,6 +190,16 @@ def test_four_floor_orbit_turns_once_a_bar_with_quarter_turns_on_the_kicks():
         assert kick < fastest <= kick + 12
 
 
+def test_four_floor_orbit_moves_fastest_just_after_each_kick():
+    path = table("beat_four_floor_orbit", 256)
+    steps = [math.dist(path[i], path[(i + 1) % 256]) for i in range(256)]
+    for kick in KICKS:  # the phase burst outruns the radius swelling in the attack
+        attack = max(steps[(kick - d) % 256] for d in range(1, 8))
+        assert max(steps[kick:kick + 16]) > 1.03 * attack, kick
+    fastest = max(range(256), key=steps.__getitem__)
+    assert min((fastest - kick) % 256 for kick in KICKS) < 16
+
+
 def largest_step(points):
     return max(math.dist(a, b) for a, b in zip(points, points[1:]))
 
