@@ -62,15 +62,18 @@ Curve orbit(const Groove& groove) {
 // One slow loop over the whole phrase, tilted in depth, with the bass (and
 // the kicks, more gently) pulling it down and forward and to alternate
 // sides. The phrase sets the pace: the loop hurries after its snares,
-// claps and percussion (hats and kicks a little), and snares and claps
-// lift it, so two grooves on the same kicks glide apart.
+// claps, percussion and hats (kicks a little); snares and claps lift it,
+// toms and other percussion dip it to alternate sides and hats sway it,
+// so two grooves on the same kicks glide apart.
 Curve glide(const Groove& groove) {
-    constexpr Weights phrase{0.2, 0.8, 0.8, 0.15, 0.7, 0.4};
-    const std::vector<double> loop = warped_phase(weighted_pulses(groove, phrase), groove.period, 1, 0.6, 0.0);
+    constexpr Weights phrase{0.2, 0.8, 0.8, 0.5, 0.8, 0.4};
+    const std::vector<double> loop = warped_phase(weighted_pulses(groove, phrase), groove.period, 1, 1.0, 0.0);
     Voices low;
     low[Instrument::kick] = Voice{{0.0, -0.14, 0.08}};
-    low[Instrument::snare] = Voice{{0.0, 0.08, -0.04}};
-    low[Instrument::clap] = Voice{{0.0, 0.07, -0.03}};
+    low[Instrument::snare] = Voice{{0.0, 0.12, -0.05}};
+    low[Instrument::clap] = Voice{{0.0, 0.1, -0.04}};
+    low[Instrument::hat] = Voice{{0.05, 0.03, 0.0}, 1};
+    low[Instrument::percussion] = Voice{{0.1, -0.08, 0.08}, 2};
     low[Instrument::bass] = Voice{{0.24, -0.3, 0.22}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
