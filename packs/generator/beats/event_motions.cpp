@@ -42,8 +42,8 @@ Curve bounce(const Groove& groove, double spacing) {
     const bool percussion = sounds(groove, Instrument::percussion);
     Voices voices;
     voices[Instrument::kick] = Voice{{0.0, 0.55, 0.0}};
-    voices[Instrument::snare] = Voice{{0.243, -0.16, 0.0}, 0, true};
-    voices[Instrument::clap] = Voice{{0.243, -0.1, 0.0}, 0, false};
+    voices[Instrument::snare] = Voice{{0.243, -0.28, 0.0}, 0, true};
+    voices[Instrument::clap] = Voice{{0.243, -0.18, 0.0}, 0, false};
     const bool hats_lean = !backbeat && !percussion;
     voices[Instrument::hat] = Voice{{hats_lean ? 0.12 : 0.0, 0.07, 0.05}, hats_lean ? 0 : -1, true};
     voices[Instrument::percussion] = Voice{{backbeat ? 0.0 : 0.2, 0.04, -0.06}, backbeat ? -1 : 0, true};

@@ -69,17 +69,17 @@ Curve glide(const Groove& groove) {
     constexpr Weights phrase{0.2, 0.8, 0.8, 0.5, 0.8, 0.4};
     const std::vector<double> loop = warped_phase(weighted_pulses(groove, phrase), groove.period, 1, 1.0, 0.0);
     Voices low;
-    low[Instrument::kick] = Voice{{0.0, -0.14, 0.08}};
+    low[Instrument::kick] = Voice{{0.0, -0.14, 0.04}};
     low[Instrument::snare] = Voice{{0.0, 0.12, -0.05}};
     low[Instrument::clap] = Voice{{0.0, 0.1, -0.04}};
     low[Instrument::hat] = Voice{{0.05, 0.03, 0.0}, 1};
     low[Instrument::percussion] = Voice{{0.1, -0.08, 0.08}, 2};
-    low[Instrument::bass] = Voice{{0.24, -0.3, 0.22}, 0};
+    low[Instrument::bass] = Voice{{0.24, -0.22, 0.12}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
         const double theta = at(loop, i);
         Offset3& p = at(curve, i);
-        p = {p.x + 0.38 * std::sin(theta), p.y - 0.1 + 0.22 * std::cos(2.0 * theta), p.z + 0.3 * std::cos(theta)};
+        p = {p.x + 0.38 * std::sin(theta), p.y - 0.06 + 0.22 * std::cos(2.0 * theta), p.z + 0.3 * std::cos(theta)};
     }
     return curve;
 }
@@ -107,8 +107,8 @@ Curve flutter(const Groove& groove) {
 Curve dive(const Groove& groove) {
     Voices plunge;
     plunge[Instrument::kick] = Voice{{0.22, -0.1, 0.25}, 0};
-    plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.1}, 0};
-    plunge[Instrument::clap] = Voice{{0.2, 0.06, -0.08}, 0};
+    plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.22}, 0};
+    plunge[Instrument::clap] = Voice{{0.2, 0.06, -0.18}, 0};
     plunge[Instrument::hat] = Voice{{0.0, 0.02, 0.02}};
     plunge[Instrument::percussion] = Voice{{0.05, 0.04, 0.0}, 1};
     plunge[Instrument::bass] = Voice{{0.0, -0.06, 0.6}};
@@ -137,7 +137,7 @@ Curve pendulum(const Groove& groove) {
     for (int i = 0; i < groove.period; ++i) {
         const double angle = 0.7 * (1.0 + 0.6 * at(width, i)) * std::sin(at(phase, i));
         Offset3& p = at(curve, i);
-        p = {0.6 * std::sin(angle), -0.2 + 0.5 * (1.0 - std::cos(angle)), p.z};
+        p = {0.6 * std::sin(angle), -0.12 + 0.3 * (1.0 - std::cos(angle)), p.z};
     }
     return curve;
 }
@@ -157,7 +157,7 @@ Curve figure8(const Groove& groove) {
         const double phi = at(phase, i);
         const double size = 0.5 + 0.15 * at(swell, i);
         at(curve, i) = {size * std::cos(phi), 0.68 * size * std::sin(phi) * std::cos(phi),
-                        0.14 * std::sin(phi) + 0.1 * at(lift, i)};
+                        0.16 * std::sin(phi) + 0.04 * at(lift, i)};
     }
     return curve;
 }
@@ -200,7 +200,8 @@ Curve corkscrew(const Groove& groove) {
 }
 
 // Two turns a bar that draw in to a small ring at mid-bar and open out
-// again toward the bar line, breathing in depth; hits hurry and widen it.
+// again toward the bar line, widest on the left where the bar starts,
+// breathing in depth; hits hurry and widen it.
 Curve spiral(const Groove& groove) {
     const std::vector<Pulse> hits = weighted_pulses(groove, drums);
     const std::vector<double> phase = warped_phase(hits, groove.period, 2 * bars_of(groove), 0.8, 3.0);
@@ -209,7 +210,7 @@ Curve spiral(const Groove& groove) {
     for (int i = 0; i < groove.period; ++i) {
         const double breath = 0.5 + 0.5 * std::cos(bar_angle(i));
         const double r = 0.2 + 0.4 * breath + 0.06 * at(push, i);
-        at(curve, i) = {r * std::cos(at(phase, i)), r * std::sin(at(phase, i)), 0.3 * std::sin(bar_angle(i))};
+        at(curve, i) = {-r * std::cos(at(phase, i)), -r * std::sin(at(phase, i)), 0.3 * std::sin(bar_angle(i))};
     }
     return curve;
 }
@@ -226,11 +227,11 @@ Curve slalom(const Groove& groove) {
         const double decay = decay_of(onset.instrument);
         switch (onset.instrument) {
             case Instrument::kick:
-                events.push_back({onset.pip, decay, {0.0, 0.3 * l, 0.0}});
+                events.push_back({onset.pip, decay, {0.0, 0.22 * l, 0.0}});
                 break;
             case Instrument::snare:
             case Instrument::clap:
-                events.push_back({onset.pip, decay, {-0.22 * heading * l, -0.12 * l, 0.0}});
+                events.push_back({onset.pip, decay, {-0.22 * heading * l, -0.24 * l, 0.0}});
                 break;
             case Instrument::percussion:
                 events.push_back({onset.pip, decay, {0.0, 0.0, 0.1 * l}});
