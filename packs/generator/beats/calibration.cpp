@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "axis_map.hpp"
 #include "pattern.hpp"
@@ -161,6 +162,10 @@ struct Scaling {
     std::array<AxisMap, 3> map;
 };
 
+// How much steeper an axis map may be at one end of its span than at the
+// other: more would squash the far side of the curves flat against its end.
+constexpr double most_bend = 4.0;
+
 class Fit {
 public:
     // `context` names the pack and motion in errors.
@@ -171,13 +176,15 @@ public:
     }
 
     // Throws std::runtime_error if an axis has no increasing map onto its
-    // range: the raw curves reach too far on one side for the ends asked.
+    // range, or only one that bends too far: the raw curves reach too far
+    // on one side for the ends asked.
     Scaling solve() {
         for (int round = 0; round < 60; ++round) {
             fit_maps();
             spread_gains();
         }
         fit_maps();
+        check_bends();
         return scaling_;
     }
 
@@ -208,16 +215,23 @@ private:
         return peak;
     }
 
+    // How far the grooves that take the map reach below and above 0 on
+    // `axis`, with their gains.
+    std::pair<double, double> span_of(std::size_t axis) const {
+        double below = 0.0;
+        double above = 0.0;
+        for (std::size_t g = 0; g < reach_.size(); ++g) {
+            if (!kept_[g][axis]) {
+                above = std::max(above, scaling_.gain[g] * reach_[g][2 * axis]);
+                below = std::max(below, scaling_.gain[g] * reach_[g][2 * axis + 1]);
+            }
+        }
+        return {below, above};
+    }
+
     void fit_maps() {
         for (std::size_t axis = 0; axis < 3; ++axis) {
-            double above = 0.0;
-            double below = 0.0;
-            for (std::size_t g = 0; g < reach_.size(); ++g) {
-                if (!kept_[g][axis]) {
-                    above = std::max(above, scaling_.gain[g] * reach_[g][2 * axis]);
-                    below = std::max(below, scaling_.gain[g] * reach_[g][2 * axis + 1]);
-                }
-            }
+            const auto [below, above] = span_of(axis);
             const std::optional<AxisMap> map =
                 fit_axis_map(below, above, target_[2 * axis + 1], target_[2 * axis]);
             if (!map) {
@@ -226,6 +240,22 @@ private:
                                          std::to_string(above) + " above 0");
             }
             scaling_.map[axis] = *map;
+        }
+    }
+
+    // Throws if a final map is much steeper at one end of its span than at
+    // the other: the raw curves lean the other way from their range.
+    void check_bends() const {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            const auto [below, above] = span_of(axis);
+            const AxisMap& map = scaling_.map[axis];
+            const double steep = std::max(map.slope(-below), map.slope(above));
+            const double flat = std::min(map.slope(-below), map.slope(above));
+            if (steep > most_bend * flat) {
+                throw std::runtime_error(context_ + ": the map onto the range of " + std::string(1, "xyz"[axis]) +
+                                         " bends too far (end slopes " + std::to_string(flat) + " and " +
+                                         std::to_string(steep) + ")");
+            }
         }
     }
 
