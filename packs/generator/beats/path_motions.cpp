@@ -72,8 +72,8 @@ Curve glide(const Groove& groove) {
     low[Instrument::kick] = Voice{{0.0, -0.14, 0.04}};
     low[Instrument::snare] = Voice{{0.0, 0.12, -0.05}};
     low[Instrument::clap] = Voice{{0.0, 0.1, -0.04}};
-    low[Instrument::hat] = Voice{{0.05, 0.03, 0.0}, 1};
-    low[Instrument::percussion] = Voice{{0.1, -0.08, 0.08}, 2};
+    low[Instrument::hat] = Voice{{0.03, 0.0, 0.0}, 1};
+    low[Instrument::percussion] = Voice{{0.06, -0.05, 0.05}, 2};
     low[Instrument::bass] = Voice{{0.24, -0.22, 0.12}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
