@@ -245,8 +245,8 @@ SETTLED = {
     "wave_notched": wave_rule(lambda t: math.sin(t) - 0.36 * math.sin(3 * t) + 0.12 * math.cos(5 * t)),
     "wave_reed": wave_rule(lambda t: math.sin(t) * (0.85 + 0.4 * math.cos(7 * t))),
     "wave_ripple_return": wave_rule(lambda t: math.sin(t) + 0.09 * math.sin(5 * t) * (1 + math.cos(t))),
-    **{f"env_{e}": n82(512, (lambda y: lambda i: (0.0, y(i), 0.0))(lane(keys, 512)))
-       for e, (_, keys) in ENV_KEYS.items()},
+    # Envelope keys are the stored heights: no peak normalisation.
+    **{f"env_{e}": (lambda y: lambda i: (0.0, y(i), 0.0))(lane(keys, 512)) for e, (_, keys) in ENV_KEYS.items()},
     **{f"orbit_harmonic_{n:02d}": n82(512, of_angle(512, lambda t, h=h, a=a, f=f: (
         math.cos(t) + a * math.cos(h * t + f), 0.72 * math.sin(t) - a * math.sin((h + 1) * t - f), 0.0)))
        for n, (h, a, f) in enumerate(ORBIT, 1)},
@@ -335,9 +335,15 @@ def test_rose_traversal(name, half_turn):
         assert math.dist(table_[-1], table_[0]) < 0.01
 
 
-def test_env_moves_y_only():
+def test_env_moves_y_only_and_peaks_at_its_deepest_key():
+    reaching = set()
     for name in family("env_"):
         assert all(x == 0.0 and math.copysign(1, x) == 1 for x in axis(name, 0)), name
+        deepest = max(abs(v) for _, v in ENV_KEYS[name[4:]][1])
+        assert max(abs(y) for y in axis(name, 1)) == deepest, name
+        if deepest == 0.82:
+            reaching.add(name)
+    assert reaching == {"env_anticipation", "env_valley_peaks"}
 
 
 # ----------------------------------------------------------- authored rules

@@ -3,9 +3,11 @@ each motion's ranges, peaks and rest over the grooves of its pack."""
 
 import math
 
+import numpy as np
 import pytest
 
 import kinetrope
+from kinetrope_tools import render
 
 CLUB_GROOVES = """four_floor house_classic house_shuffle house_jack techno_drive techno_toms
     techno_broken techno_polymeter ukg_two_step ukg_skip ukg_four_four speed_garage bassline
@@ -188,6 +190,33 @@ def test_four_floor_orbit_turns_once_a_bar_with_quarter_turns_on_the_kicks():
     for kick in KICKS:
         fastest = max(range(kick - 32, kick + 32), key=lambda i: turn[i % 256])
         assert kick < fastest <= kick + 12
+
+
+def test_four_floor_orbit_moves_fastest_just_after_each_kick():
+    path = table("beat_four_floor_orbit", 256)
+    steps = [math.dist(path[i], path[(i + 1) % 256]) for i in range(256)]
+    for kick in KICKS:  # the phase burst outruns the radius swelling in the attack
+        attack = max(steps[(kick - d) % 256] for d in range(1, 8))
+        assert max(steps[kick:kick + 16]) > 1.03 * attack, kick
+    fastest = max(range(256), key=steps.__getitem__)
+    assert min((fastest - kick) % 256 for kick in KICKS) < 16
+
+
+@pytest.mark.parametrize("motion", ["glide", "dive", "figure8", "spiral", "slalom"])
+def test_path_crosses_zero_without_a_hitch(motion):
+    """Where an axis crosses zero its bend (second difference) stays like the
+    bends two pips either side: a kink through the centre shows as a spike at
+    every crossing, where a hit landing near one spikes only there."""
+    for _, groove, _ in filter(lambda e: e[0] == "dancefloor" and e[2] == motion, layout()):
+        path = np.asarray(render(f"beat_{groove}_{motion}", range(LONG_PERIODS.get(groove, 512))))
+        bend = np.abs(np.roll(path, -1, axis=0) - 2 * path + np.roll(path, 1, axis=0))
+        spikes = []
+        for axis in range(3):
+            v = path[:, axis]
+            for i in np.nonzero((v < 0) != (np.roll(v, -1) < 0))[0]:
+                around = bend[[(i + k) % len(v) for k in (-2, -1, 2, 3)], axis].mean()
+                spikes.append(bend[[i, (i + 1) % len(v)], axis].max() / around)
+        assert np.median(spikes) < 2.5, groove
 
 
 def largest_step(points):

@@ -1,6 +1,8 @@
 // env_*: eight-beat vertical envelopes, one smootherstep key lane on y that
-// settles back to rest at the loop's end; x stays still. Like every atlas
-// shape, the lane's deepest point is brought to 0.82 over the table's pips.
+// settles back to rest at the loop's end; x stays still. Unlike the atlas
+// shapes, an envelope is not brought to a common peak: its keys are the
+// stored heights, so a plateau at -0.7 stays at -0.7 and only the members
+// whose keys say -0.82 reach it.
 #include <array>
 #include <string_view>
 #include <vector>
@@ -51,7 +53,7 @@ const std::array<Envelope, 16>& envelopes() {
 Family env_family() {
     Family family;
     for (const Envelope& e : envelopes()) {
-        family.push_back(peak_82("env_" + std::string(e.word),
+        family.push_back(as_stated("env_" + std::string(e.word),
                                    std::string(e.label) + " over an eight-beat phrase; smooth, resting joins.", 512, 2,
                                    key_lanes(512, std::nullopt, KeyLane{e.keys})));
     }

@@ -16,24 +16,24 @@ namespace kinetrope::packgen {
 
 namespace {
 
-constexpr AxisEnds all_ends{true, true, true, true, true, true};
-constexpr AxisEnds x_ends{true, true, false, false, false, false};
-constexpr AxisEnds no_ends{};
+constexpr AxisKept all_axes{true, true, true};
+constexpr AxisKept x_axis{true, false, false};
+constexpr AxisKept no_axes{};
 
 // The club patterns whose shape is settled as drawn: the bare four-to-the-
 // floor pulse under bounce, step and orbit, and the clap side accents of
 // the classic house bounce.
-AxisEnds kept_ends(BeatPack pack, Motion motion, const Groove& groove) {
+AxisKept kept_axes(BeatPack pack, Motion motion, const Groove& groove) {
     if (pack != BeatPack::club) {
-        return no_ends;
+        return no_axes;
     }
     if (groove.name == "four_floor" && motion != Motion::glide) {
-        return all_ends;
+        return all_axes;
     }
     if (groove.name == "house_classic" && motion == Motion::bounce) {
-        return x_ends;
+        return x_axis;
     }
-    return no_ends;
+    return no_axes;
 }
 
 using GrooveList = std::vector<const Groove*>;
@@ -42,7 +42,7 @@ using GrooveList = std::vector<const Groove*>;
 std::map<const Groove*, Curve> motion_curves(BeatPack pack, Motion motion, const GrooveList& grooves) {
     std::vector<CalibrationInput> inputs;
     for (const Groove* groove : grooves) {
-        inputs.push_back({groove, kept_ends(pack, motion, *groove)});
+        inputs.push_back({groove, kept_axes(pack, motion, *groove)});
     }
     std::vector<Curve> curves = calibrated_curves(pack, motion, inputs);
     std::map<const Groove*, Curve> by_groove;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
+#include "axis_map.hpp"
 #include "pattern.hpp"
 
 namespace kinetrope::packgen {
@@ -150,41 +153,52 @@ std::vector<double> chosen_spacings(BeatPack pack, Motion motion, const MotionRo
     return spacing;
 }
 
-// Per-groove gains and pack-wide factors per range end. The factors carry
-// the union of the curves out to the range ends; the gains spread the
+// Per-groove gains and a pack-wide smooth map per axis. The maps carry the
+// union of the curves out to the range ends; the gains spread the
 // patterns' peaks over the band, the weakest at its bottom and the
-// strongest at its top. Ends a groove keeps as drawn take neither.
+// strongest at its top. Axes a groove keeps as drawn take neither.
 struct Scaling {
     std::vector<double> gain;
-    EndValues factor;
+    std::array<AxisMap, 3> map;
 };
+
+// How much steeper an axis map may be at one end of its span than at the
+// other: more would squash the far side of the curves flat against its end.
+constexpr double most_bend = 4.0;
 
 class Fit {
 public:
-    Fit(std::vector<EndValues> reach, std::vector<std::array<bool, ends>> kept, EndValues target, Span band)
-        : reach_(std::move(reach)), kept_(std::move(kept)), target_(target), band_(band) {
+    // `context` names the pack and motion in errors.
+    Fit(std::string context, std::vector<EndValues> reach, std::vector<AxisKept> kept, EndValues target, Span band)
+        : context_(std::move(context)), reach_(std::move(reach)), kept_(std::move(kept)), target_(target),
+          band_(band) {
         scaling_.gain.assign(reach_.size(), 1.0);
-        scaling_.factor.fill(1.0);
     }
 
+    // Throws std::runtime_error if an axis has no increasing map onto its
+    // range, or only one that bends too far: the raw curves reach too far
+    // on one side for the ends asked.
     Scaling solve() {
         for (int round = 0; round < 60; ++round) {
-            fit_factors();
+            fit_maps();
             spread_gains();
         }
-        fit_factors();
+        fit_maps();
+        check_bends();
         return scaling_;
     }
 
 private:
+    // Where the map sends groove g's farthest reach toward end e.
     double scaled(std::size_t g, std::size_t e) const {
-        return kept_[g][e] ? reach_[g][e] : scaling_.gain[g] * scaling_.factor[e] * reach_[g][e];
+        const std::size_t axis = e / 2;
+        return std::fabs(scaling_.map[axis](scaling_.gain[g] * reach_[g][e] * (e % 2 == 0 ? 1.0 : -1.0)));
     }
 
     double free_peak(std::size_t g) const {
         double peak = 0.0;
         for (std::size_t e = 0; e < ends; ++e) {
-            if (!kept_[g][e]) {
+            if (!kept_[g][e / 2]) {
                 peak = std::max(peak, scaled(g, e));
             }
         }
@@ -194,26 +208,59 @@ private:
     double kept_peak(std::size_t g) const {
         double peak = 0.0;
         for (std::size_t e = 0; e < ends; ++e) {
-            if (kept_[g][e]) {
+            if (kept_[g][e / 2]) {
                 peak = std::max(peak, reach_[g][e]);
             }
         }
         return peak;
     }
 
-    void fit_factors() {
-        for (std::size_t e = 0; e < ends; ++e) {
-            double farthest = 0.0;
-            for (std::size_t g = 0; g < reach_.size(); ++g) {
-                if (!kept_[g][e]) {
-                    farthest = std::max(farthest, scaling_.gain[g] * reach_[g][e]);
-                }
+    // How far the grooves that take the map reach below and above 0 on
+    // `axis`, with their gains.
+    std::pair<double, double> span_of(std::size_t axis) const {
+        double below = 0.0;
+        double above = 0.0;
+        for (std::size_t g = 0; g < reach_.size(); ++g) {
+            if (!kept_[g][axis]) {
+                above = std::max(above, scaling_.gain[g] * reach_[g][2 * axis]);
+                below = std::max(below, scaling_.gain[g] * reach_[g][2 * axis + 1]);
             }
-            scaling_.factor[e] = farthest > 0.0 && target_[e] > 0.0 ? target_[e] / farthest : 1.0;
+        }
+        return {below, above};
+    }
+
+    void fit_maps() {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            const auto [below, above] = span_of(axis);
+            const std::optional<AxisMap> map =
+                fit_axis_map(below, above, target_[2 * axis + 1], target_[2 * axis]);
+            if (!map) {
+                throw std::runtime_error(context_ + ": no increasing map onto the range of " + "xyz"[axis] +
+                                         " for reaches " + std::to_string(below) + " below and " +
+                                         std::to_string(above) + " above 0");
+            }
+            scaling_.map[axis] = *map;
         }
     }
 
-    // Grooves whose peak the gains move, and their peaks.
+    // Throws if a final map is much steeper at one end of its span than at
+    // the other: the raw curves lean the other way from their range.
+    void check_bends() const {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            const auto [below, above] = span_of(axis);
+            const AxisMap& map = scaling_.map[axis];
+            const double steep = std::max(map.slope(-below), map.slope(above));
+            const double flat = std::min(map.slope(-below), map.slope(above));
+            if (steep > most_bend * flat) {
+                throw std::runtime_error(context_ + ": the map onto the range of " + std::string(1, "xyz"[axis]) +
+                                         " bends too far (end slopes " + std::to_string(flat) + " and " +
+                                         std::to_string(steep) + ")");
+            }
+        }
+    }
+
+    // Moves each groove's peak toward its place in the band, in proportion
+    // to where it stands among the grooves whose peak the gains move.
     void spread_gains() {
         double lowest = 1e300;
         double highest = 0.0;
@@ -235,21 +282,21 @@ private:
         }
     }
 
+    std::string context_;
     std::vector<EndValues> reach_;
-    std::vector<std::array<bool, ends>> kept_;
+    std::vector<AxisKept> kept_;
     EndValues target_;
     Span band_;
     Scaling scaling_;
 };
 
-Curve scaled_curve(const Curve& raw, double gain, const EndValues& factor, const AxisEnds& kept) {
+Curve scaled_curve(const Curve& raw, double gain, const std::array<AxisMap, 3>& map, const AxisKept& kept) {
     Curve out = raw;
     for (Offset3& p : out) {
         double* axes[3] = {&p.x, &p.y, &p.z};
         for (std::size_t axis = 0; axis < 3; ++axis) {
-            const std::size_t e = end_of(axis, *axes[axis]);
-            if (!kept[e] && *axes[axis] != 0.0) {
-                *axes[axis] = gain * factor[e] * *axes[axis];
+            if (!kept[axis] && *axes[axis] != 0.0) {
+                *axes[axis] = map[axis](gain * *axes[axis]);
             }
         }
     }
@@ -354,16 +401,16 @@ std::vector<Curve> calibrated_curves(BeatPack pack, Motion motion, std::span<con
                                                              : std::vector<double>(inputs.size(), 1.0);
     std::vector<Curve> raw;
     std::vector<EndValues> reach;
-    std::vector<std::array<bool, ends>> kept;
+    std::vector<AxisKept> kept;
     for (const CalibrationInput& input : inputs) {
         raw.push_back(raw_of(motion, input, spacing[raw.size()]));
         reach.push_back(reach_of(raw.back()));
         kept.push_back(input.kept);
     }
-    const Scaling scaling = Fit(reach, kept, row_ends(row), row.peak).solve();
+    const Scaling scaling = Fit(context(pack, motion), reach, kept, row_ends(row), row.peak).solve();
     std::vector<Curve> curves;
     for (std::size_t g = 0; g < raw.size(); ++g) {
-        curves.push_back(scaled_curve(raw[g], scaling.gain[g], scaling.factor, inputs[g].kept));
+        curves.push_back(scaled_curve(raw[g], scaling.gain[g], scaling.map, inputs[g].kept));
     }
     check_row(pack, motion, row, inputs, curves);
     return curves;

@@ -34,15 +34,14 @@ enum class BeatPack { club, dancefloor };
 
 const MotionRow& motion_row(BeatPack pack, Motion motion);
 
-// Axis ends a calibration must leave as the rule draws them, in the order
-// +x, -x, +y, -y, +z, -z.
-using AxisEnds = std::array<bool, 6>;
+// Axes a calibration must leave as the rule draws them, x, y, z.
+using AxisKept = std::array<bool, 3>;
 
-// One groove's part in a calibration: the groove and the ends of its
+// One groove's part in a calibration: the groove and the axes of its
 // pattern that stay as drawn.
 struct CalibrationInput {
     const Groove* groove;
-    AxisEnds kept;
+    AxisKept kept;
 };
 
 // The final curves of `motion` for each input groove, in input order.

@@ -32,12 +32,17 @@ std::vector<double> pulse_envelope(const Groove& groove, const Weights& weights)
 // A circuit of one turn a bar around the origin: the phase hurries just
 // after each hit, the radius swells with it, percussion and snares tilt
 // the depth. Four equal kicks a bar give quarter turns exactly on the kicks
-// and a radius from 0.43 to 0.58.
+// and a radius from 0.43 to 0.58. The phase crawls between hits and the
+// burst after a hit carries most of the turn (for bare kicks about 0.43
+// degree a pip between them and 3.9 at the burst's height, 6.4 pips after
+// the kick), so the point moves fastest just after a kick, faster than the
+// radius swells in the kick's attack.
 Curve orbit(const Groove& groove) {
     constexpr Weights speed{1.0, 0.6, 0.6, 0.2, 0.8, 0.5};
     constexpr Weights swell{1.0, 0.5, 0.5, 0.15, 0.8, 0.4};
+    constexpr double burst = 8.0;
     const std::vector<Pulse> hurry = weighted_pulses(groove, speed);
-    const std::vector<double> phase = warped_phase(hurry, groove.period, bars_of(groove), 1.2, attack_pips);
+    const std::vector<double> phase = warped_phase(hurry, groove.period, bars_of(groove), burst, attack_pips);
     const std::vector<double> radius = pulse_envelope(groove, swell);
     Voices depth;
     depth[Instrument::snare] = Voice{{0.0, 0.0, -0.14}};
@@ -56,16 +61,25 @@ Curve orbit(const Groove& groove) {
 
 // One slow loop over the whole phrase, tilted in depth, with the bass (and
 // the kicks, more gently) pulling it down and forward and to alternate
-// sides.
+// sides. The phrase sets the pace: the loop hurries after its snares,
+// claps, percussion and hats (kicks a little); snares and claps lift it,
+// toms and other percussion dip it to alternate sides and hats sway it,
+// so two grooves on the same kicks glide apart.
 Curve glide(const Groove& groove) {
+    constexpr Weights phrase{0.2, 0.8, 0.8, 0.5, 0.8, 0.4};
+    const std::vector<double> loop = warped_phase(weighted_pulses(groove, phrase), groove.period, 1, 1.0, 0.0);
     Voices low;
-    low[Instrument::kick] = Voice{{0.0, -0.14, 0.08}};
-    low[Instrument::bass] = Voice{{0.24, -0.3, 0.22}, 0};
+    low[Instrument::kick] = Voice{{0.0, -0.14, 0.04}};
+    low[Instrument::snare] = Voice{{0.0, 0.12, -0.05}};
+    low[Instrument::clap] = Voice{{0.0, 0.1, -0.04}};
+    low[Instrument::hat] = Voice{{0.03, 0.0, 0.0}, 1};
+    low[Instrument::percussion] = Voice{{0.06, -0.05, 0.05}, 2};
+    low[Instrument::bass] = Voice{{0.24, -0.22, 0.12}, 0};
     Curve curve = sum_events(voice_events(groove, low, 1.0), groove.period);
     for (int i = 0; i < groove.period; ++i) {
-        const double theta = phrase_angle(i, groove.period);
+        const double theta = at(loop, i);
         Offset3& p = at(curve, i);
-        p = {p.x + 0.38 * std::sin(theta), p.y - 0.1 + 0.22 * std::cos(2.0 * theta), p.z + 0.3 * std::cos(theta)};
+        p = {p.x + 0.38 * std::sin(theta), p.y - 0.06 + 0.22 * std::cos(2.0 * theta), p.z + 0.3 * std::cos(theta)};
     }
     return curve;
 }
@@ -93,8 +107,8 @@ Curve flutter(const Groove& groove) {
 Curve dive(const Groove& groove) {
     Voices plunge;
     plunge[Instrument::kick] = Voice{{0.22, -0.1, 0.25}, 0};
-    plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.1}, 0};
-    plunge[Instrument::clap] = Voice{{0.2, 0.06, -0.08}, 0};
+    plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.22}, 0};
+    plunge[Instrument::clap] = Voice{{0.2, 0.06, -0.18}, 0};
     plunge[Instrument::hat] = Voice{{0.0, 0.02, 0.02}};
     plunge[Instrument::percussion] = Voice{{0.05, 0.04, 0.0}, 1};
     plunge[Instrument::bass] = Voice{{0.0, -0.06, 0.6}};
@@ -123,7 +137,7 @@ Curve pendulum(const Groove& groove) {
     for (int i = 0; i < groove.period; ++i) {
         const double angle = 0.7 * (1.0 + 0.6 * at(width, i)) * std::sin(at(phase, i));
         Offset3& p = at(curve, i);
-        p = {0.6 * std::sin(angle), -0.2 + 0.5 * (1.0 - std::cos(angle)), p.z};
+        p = {0.6 * std::sin(angle), -0.12 + 0.3 * (1.0 - std::cos(angle)), p.z};
     }
     return curve;
 }
@@ -143,7 +157,7 @@ Curve figure8(const Groove& groove) {
         const double phi = at(phase, i);
         const double size = 0.5 + 0.15 * at(swell, i);
         at(curve, i) = {size * std::cos(phi), 0.68 * size * std::sin(phi) * std::cos(phi),
-                        0.1 * std::sin(phi) + 0.14 * at(lift, i)};
+                        0.16 * std::sin(phi) + 0.04 * at(lift, i)};
     }
     return curve;
 }
@@ -186,7 +200,8 @@ Curve corkscrew(const Groove& groove) {
 }
 
 // Two turns a bar that draw in to a small ring at mid-bar and open out
-// again toward the bar line, breathing in depth; hits hurry and widen it.
+// again toward the bar line, widest on the left where the bar starts,
+// breathing in depth; hits hurry and widen it.
 Curve spiral(const Groove& groove) {
     const std::vector<Pulse> hits = weighted_pulses(groove, drums);
     const std::vector<double> phase = warped_phase(hits, groove.period, 2 * bars_of(groove), 0.8, 3.0);
@@ -195,7 +210,7 @@ Curve spiral(const Groove& groove) {
     for (int i = 0; i < groove.period; ++i) {
         const double breath = 0.5 + 0.5 * std::cos(bar_angle(i));
         const double r = 0.2 + 0.4 * breath + 0.06 * at(push, i);
-        at(curve, i) = {r * std::cos(at(phase, i)), r * std::sin(at(phase, i)), 0.3 * std::sin(bar_angle(i))};
+        at(curve, i) = {-r * std::cos(at(phase, i)), -r * std::sin(at(phase, i)), 0.3 * std::sin(bar_angle(i))};
     }
     return curve;
 }
@@ -212,11 +227,11 @@ Curve slalom(const Groove& groove) {
         const double decay = decay_of(onset.instrument);
         switch (onset.instrument) {
             case Instrument::kick:
-                events.push_back({onset.pip, decay, {0.0, 0.3 * l, 0.0}});
+                events.push_back({onset.pip, decay, {0.0, 0.22 * l, 0.0}});
                 break;
             case Instrument::snare:
             case Instrument::clap:
-                events.push_back({onset.pip, decay, {-0.22 * heading * l, -0.12 * l, 0.0}});
+                events.push_back({onset.pip, decay, {-0.22 * heading * l, -0.24 * l, 0.0}});
                 break;
             case Instrument::percussion:
                 events.push_back({onset.pip, decay, {0.0, 0.0, 0.1 * l}});
@@ -234,26 +249,56 @@ Curve slalom(const Groove& groove) {
     return curve;
 }
 
-// Each main hit in turn throws the point toward the next of five targets
-// round a star; every throw lasts until the next one lands, so the point
-// never settles.
-Curve ricochet(const Groove& groove) {
-    std::vector<Onset> hits;
+namespace {
+
+// Main hits (every onset but quiet hats) within two pips of each other
+// land as one hit: the loudest onset's instrument and level, and how many
+// sounded together.
+struct Hit {
+    Onset onset;
+    int together;
+};
+
+std::vector<Hit> main_hits(const Groove& groove) {
+    std::vector<Hit> hits;
     for (const Onset& onset : groove.onsets) {
-        const bool main_hit = onset.instrument != Instrument::hat || onset.level >= 0.7;
-        if (main_hit && (hits.empty() || onset.pip - hits.back().pip >= 2.0)) {
-            hits.push_back(onset);
+        if (onset.instrument == Instrument::hat && onset.level < 0.7) {
+            continue;
         }
+        if (!hits.empty() && onset.pip - hits.back().onset.pip < 2.0) {
+            Hit& hit = hits.back();
+            ++hit.together;
+            if (onset.level > hit.onset.level) {
+                hit.onset = {hit.onset.pip, onset.instrument, onset.level};
+            }
+            continue;
+        }
+        hits.push_back({onset, 1});
     }
+    return hits;
+}
+
+}  // namespace
+
+// Each main hit in turn throws the point toward a target round a five-
+// pointed star: a lone hit to the next point, a hit of several instruments
+// together that many points on, so the score's layering sets the order in
+// which the star is visited. Every throw lasts until the next one lands,
+// so the point never settles.
+Curve ricochet(const Groove& groove) {
+    const std::vector<Hit> hits = main_hits(groove);
     std::vector<Event> events;
     const double period = static_cast<double>(groove.period);
+    int target = 0;
     for (std::size_t j = 0; j < hits.size(); ++j) {
-        const double next = j + 1 < hits.size() ? hits[j + 1].pip : hits.front().pip + period;
-        const double decay = std::max(decay_of(hits[j].instrument), next - hits[j].pip + 2.0 * attack_pips);
-        const double angle = -pi / 2.0 + static_cast<double>(j % 5) * 4.0 * pi / 5.0;
-        const double l = hits[j].level;
-        events.push_back({hits[j].pip, decay,
+        const Onset& hit = hits[j].onset;
+        const double next = j + 1 < hits.size() ? hits[j + 1].onset.pip : hits.front().onset.pip + period;
+        const double decay = std::max(decay_of(hit.instrument), next - hit.pip + 2.0 * attack_pips);
+        const double angle = -pi / 2.0 + static_cast<double>(target % 5) * 4.0 * pi / 5.0;
+        const double l = hit.level;
+        events.push_back({hit.pip, decay,
                           {0.8 * l * std::cos(angle), 0.8 * l * std::sin(angle), 0.45 * l * std::sin(2.0 * angle)}});
+        target += hits[j].together;
     }
     return sum_events(events, groove.period);
 }

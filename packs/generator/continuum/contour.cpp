@@ -33,7 +33,16 @@ constexpr std::array<Contour, 16> members = {{
     {0.8, 0.55, 11, 0.075, 4.4, -0.28, 0.4}, {1.1, 0.75, 5, 0.12, 4.6, 0.22, 0.5},
 }};
 
-double signed_power(double v, double power) { return std::copysign(std::pow(std::fabs(v), power), v); }
+// A signed power |v|^power with the sign of v, softened within about
+// `softness` of 0 so that its slope stays finite there: a plain power below
+// 1 has an infinite slope at 0, which would make the point leap across the
+// oval's quarter points. Still 0 at 0, ±1 at ±1 and increasing.
+constexpr double softness = 0.2;
+
+double signed_power(double v, double power) {
+    const double half = 0.5 * (power - 1.0);
+    return v * std::pow(v * v + softness * softness, half) / std::pow(1.0 + softness * softness, half);
+}
 
 // 1 at `centre`, falling smoothly to 0 half a turn away.
 double window(double theta, double centre) {

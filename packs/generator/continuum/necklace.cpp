@@ -2,6 +2,7 @@
 // step. A 1 is an accent to the right and down; a 0 is its complement, a
 // lighter move to the left; an accent straight after a 0 rises into depth.
 // The words live in data/continuum_necklaces.txt.
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -39,6 +40,17 @@ std::string word_problem(const std::string& word) {
     return {};
 }
 
+// The word's least rotation: two words name the same necklace (one is the
+// other started elsewhere, the same motion shifted in time) exactly when
+// their least rotations are equal.
+std::string least_rotation(const std::string& word) {
+    std::string least = word;
+    for (std::size_t k = 1; k < word.size(); ++k) {
+        least = std::min(least, word.substr(k) + word.substr(0, k));
+    }
+    return least;
+}
+
 std::vector<Necklace> read_necklaces(const std::filesystem::path& file) {
     std::ifstream in(file);
     if (!in) {
@@ -65,6 +77,11 @@ std::vector<Necklace> read_necklaces(const std::filesystem::path& file) {
         }
         if (const std::string problem = word_problem(n.word); !problem.empty()) {
             fail(problem);
+        }
+        for (const Necklace& earlier : necklaces) {
+            if (least_rotation(earlier.word) == least_rotation(n.word)) {
+                fail("the word is a rotation of " + earlier.name + "'s");
+            }
         }
         necklaces.push_back(std::move(n));
     }
