@@ -203,7 +203,8 @@ double item_pip(py::handle item, std::size_t index) {
     if (PyLong_CheckExact(item.ptr())) {  // the common case: no __index__ to call
         return int_pip(item, index);
     }
-    if (PyFloat_Check(item.ptr())) {
+    // A float is not a pip, and neither is a bool, though Python counts it an int.
+    if (PyFloat_Check(item.ptr()) || PyBool_Check(item.ptr())) {
         throw py::type_error("pips[" + std::to_string(index) + "] must be an integer, not " + type_name(item));
     }
     PyObject* number = PyNumber_Index(item.ptr());

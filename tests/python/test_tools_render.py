@@ -153,6 +153,7 @@ def test_errors_are_those_of_the_single_call(call, single):
         (["1"], TypeError, "pips[0] must be an integer, not str"),
         (np.array([1.0, 2.0]), TypeError, "pips must be an integer array, not float64"),
         (np.array([True]), TypeError, "pips must be an integer array, not bool"),
+        ([0, True], TypeError, "pips[1] must be an integer, not bool"),
         (np.zeros((2, 2), dtype=np.int32), TypeError, "pips must be one-dimensional, not a 2-dimensional array"),
         (np.array(5), TypeError, "pips must be one-dimensional, not a 0-dimensional array"),
         (np.int32(5), TypeError, "not numpy.int32"),
