@@ -38,7 +38,7 @@ Home = Frame | Callable[[], Frame] | None
 # to within SPIN of the slot (a short sleep overshoots less), and it spins
 # the rest.
 SLEEP_MARGIN = 0.002
-SPIN = 0.0002
+SPIN = 0.0001
 
 # How many recent lateness figures the percentiles are taken over.
 LATENESS_WINDOW = 4096
