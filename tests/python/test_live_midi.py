@@ -187,3 +187,22 @@ def test_a_missing_extra_is_an_import_error_naming_it(module, extra, name):
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, cwd=ROOT, timeout=60)
     assert done.returncode == 0, done.stderr
     assert f"'{extra}' extra" in done.stdout and f"kinetrope[{extra}]" in done.stdout
+
+
+def test_a_master_that_goes_away_leaves_the_clock_running():
+    server = mido.sockets.PortServer("127.0.0.1", 0)
+    address = server._socket.getsockname()
+    client = mido.sockets.connect(*address)
+    connection = server.accept()
+    clock = LiveClock(120.0, running=False)
+    with MidiClockSource(clock, client) as midi:
+        connection.send(mido.Message("start"))
+        for _ in range(30):
+            connection.send(mido.Message("clock"))
+            time.sleep(0.5 / 24)
+        connection._socket.shutdown(socket.SHUT_RDWR)  # mido's close leaves the connection up
+        connection.close()
+        server.close()
+        midi._thread.join(5)
+        assert not midi._thread.is_alive()
+    assert clock.running and clock.bpm == pytest.approx(120.0, rel=0.05)
