@@ -197,9 +197,11 @@ def test_a_master_that_goes_away_leaves_the_clock_running():
     clock = LiveClock(120.0, running=False)
     with MidiClockSource(clock, client) as midi:
         connection.send(mido.Message("start"))
-        for _ in range(30):
+        due = time.monotonic()
+        for _ in range(30):  # on a schedule, so that a late wake-up does not slow the tempo
             connection.send(mido.Message("clock"))
-            time.sleep(0.5 / 24)
+            due += 0.5 / 24
+            time.sleep(max(due - time.monotonic(), 0.0))
         connection._socket.shutdown(socket.SHUT_RDWR)  # mido's close leaves the connection up
         connection.close()
         server.close()
