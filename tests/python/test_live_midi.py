@@ -102,7 +102,7 @@ def test_the_clock_follows_midi_clock_within_2_ms_and_never_steps_back():
     print(f"MIDI clock: position error p99 {p99:.3f} ms, worst {np.abs(error_ms[locked]).max():.3f} ms; "
           f"ticks sent late by p99 {np.percentile(late, 99) * 1e3:.3f} ms")
     assert p99 <= 2.0
-    assert clock.bpm == pytest.approx(140.0, rel=0.01)
+    assert clock.bpm == pytest.approx(140.0, rel=0.02)
     assert not clock.running
 
 
