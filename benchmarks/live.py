@@ -9,6 +9,9 @@ late and dropped frames, and the CPU time per frame: the whole driver
 here fails. Lateness depends on the machine's load; run it on an idle one.
 
     python benchmarks/live.py [--seconds 10]
+
+(from a checkout whose installed copy predates the live package, with
+PYTHONPATH=. so that the checkout's kinetrope_tools is found.)
 """
 
 from __future__ import annotations

@@ -124,16 +124,13 @@ class LiveClock:
 
     # Changing
 
-    def _change(self, now: float | None, **changes: object) -> float:
+    def _change(self, now: float | None, bpm: float | None = None, running: bool | None = None) -> None:
         """Starts a new run at ``now`` from the position the clock has then,
-        with ``changes`` applied and any correction still pending kept."""
+        at a new tempo or running again, keeping any correction pending."""
         t = self._time() if now is None else float(now)
         run = self._run
-        kept = run.pending(t)
-        fields = {"since": t, "position": run.at(t), "bpm": run.bpm, "running": run.running}
-        fields.update(changes)
-        self._run = self._slewing(_Run(**fields), kept)  # type: ignore[arg-type]
-        return t
+        start = _Run(t, run.at(t), run.bpm if bpm is None else bpm, run.running if running is None else running)
+        self._run = self._slewing(start, run.pending(t))
 
     def _slewing(self, run: _Run, error: float) -> _Run:
         """``run`` making up ``error`` pips at the largest speed change allowed."""

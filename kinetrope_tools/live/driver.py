@@ -38,7 +38,7 @@ Home = Frame | Callable[[], Frame] | None
 # to within SPIN of the slot (a short sleep overshoots less), and it spins
 # the rest.
 SLEEP_MARGIN = 0.002
-SPIN = 0.0002
+SPIN = 0.0001
 
 # How many recent lateness figures the percentiles are taken over.
 LATENESS_WINDOW = 4096
@@ -246,13 +246,13 @@ class FrameDriver:
 
     # Signals
 
-    def _catch_signals(self) -> dict[int, Any] | None:
+    def _catch_signals(self) -> dict[signal.Signals, Any] | None:
         """Makes SIGINT and SIGTERM stop the run (on the main thread, where
         Python can take signals). SIGINT stops it even where the process
         inherited it ignored, as a background job does."""
         if threading.current_thread() is not threading.main_thread():
             return None
-        previous = {}
+        previous: dict[signal.Signals, Any] = {}
         for number in (signal.SIGINT, signal.SIGTERM):
             previous[number] = signal.signal(number, self._on_signal)
         return previous
@@ -261,7 +261,7 @@ class FrameDriver:
         self.stop()
 
     @staticmethod
-    def _restore_signals(previous: dict[int, Any] | None) -> None:
+    def _restore_signals(previous: dict[signal.Signals, Any] | None) -> None:
         for number, handler in (previous or {}).items():
             signal.signal(number, handler if handler is not None else signal.SIG_DFL)
 

@@ -43,7 +43,7 @@ class LinkSource(Source):
         clock: LiveClock,
         *,
         quantum: SupportsFloat | None = None,
-        poll: SupportsFloat = 0.005,
+        poll: SupportsFloat = 0.01,
         jump_beyond: SupportsFloat = DEFAULT_JUMP_BEYOND,
     ) -> None:
         super().__init__(clock)

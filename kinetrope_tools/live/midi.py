@@ -206,11 +206,16 @@ class MidiClockSource(Source):
             realtime_priority()  # for this thread alone, which ends with the source
         port = self._port
         while not self._leaving.is_set():
-            message = port.poll()
-            if message is None:
+            try:
+                message = port.poll()
+            except OSError:  # the connection broke: as good as closed
+                break
+            if message is not None:
+                self.handle(message, self.clock.now())
+            elif getattr(port, "closed", False):  # the master went away; the clock runs on
+                break
+            else:
                 _wait_for_input(port)
-                continue
-            self.handle(message, self.clock.now())
 
     def handle(self, message: mido.Message, now: float) -> None:
         """Acts on one message that arrived at ``now``."""
