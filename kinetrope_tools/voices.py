@@ -20,16 +20,15 @@ import math
 from collections.abc import Sequence
 from dataclasses import dataclass, replace
 from functools import cached_property
-from typing import TYPE_CHECKING, Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
+from typing import Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
 
 import numpy as np
 import numpy.typing as npt
 
+import kinetrope
+
 from kinetrope_tools._loop import CatalogueEntry, FloatArray, MotionLoop, Name, read_loop, read_only, text_of
 from kinetrope_tools._pips import outside, pips_array, position, range_escape, range_pips
-
-if TYPE_CHECKING:
-    import kinetrope
 
 Point: TypeAlias = tuple[float, float, float]
 # Spelled as unions of literals so that the aliases are unions at run time too.
@@ -41,7 +40,7 @@ Pips: TypeAlias = (range | Sequence[SupportsIndex] | Sequence[float]
                    | npt.NDArray[np.integer[Any]] | npt.NDArray[np.floating[Any]])
 IntArray: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.int64]]
 Columns: TypeAlias = tuple[FloatArray, FloatArray, FloatArray]
-Source: TypeAlias = "Name | kinetrope.SampledPattern | kinetrope.PatternLibrary"
+Source: TypeAlias = Name | kinetrope.SampledPattern | kinetrope.PatternLibrary
 
 INTERPOLATIONS = ("linear", "cubic")
 CURVES = ("linear", "smooth")

@@ -17,7 +17,7 @@ from kinetrope_tools._extras import require
 
 require("aalink", "aalink", "link", "kinetrope_tools.live.LinkSource")
 
-import aalink  # noqa: E402
+import aalink  # type: ignore[import-not-found, import-untyped, unused-ignore]  # noqa: E402
 
 from kinetrope_tools.live.clock import LiveClock  # noqa: E402
 from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, Source, nearest  # noqa: E402

@@ -22,7 +22,7 @@ from kinetrope_tools._extras import require
 
 require("mido", "mido", "midi", "kinetrope_tools.live.MidiClockSource")
 
-import mido  # noqa: E402
+import mido  # type: ignore[import-untyped, unused-ignore]  # noqa: E402
 
 from kinetrope_tools.live.clock import LiveClock  # noqa: E402
 from kinetrope_tools.live.priority import realtime_priority  # noqa: E402
