@@ -20,15 +20,16 @@ import math
 from collections.abc import Sequence
 from dataclasses import dataclass, replace
 from functools import cached_property
-from typing import Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
+from typing import TYPE_CHECKING, Any, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, cast
 
 import numpy as np
 import numpy.typing as npt
 
-import kinetrope
-
 from kinetrope_tools._loop import CatalogueEntry, FloatArray, MotionLoop, Name, read_loop, read_only, text_of
 from kinetrope_tools._pips import outside, pips_array, position, range_escape, range_pips
+
+if TYPE_CHECKING:
+    import kinetrope
 
 Point: TypeAlias = tuple[float, float, float]
 # Spelled as unions of literals so that the aliases are unions at run time too.
@@ -40,7 +41,6 @@ Pips: TypeAlias = (range | Sequence[SupportsIndex] | Sequence[float]
                    | npt.NDArray[np.integer[Any]] | npt.NDArray[np.floating[Any]])
 IntArray: TypeAlias = np.ndarray[tuple[Any, ...], np.dtype[np.int64]]
 Columns: TypeAlias = tuple[FloatArray, FloatArray, FloatArray]
-Source: TypeAlias = Name | kinetrope.SampledPattern | kinetrope.PatternLibrary
 
 INTERPOLATIONS = ("linear", "cubic")
 CURVES = ("linear", "smooth")
@@ -229,7 +229,7 @@ def lfo_loop(name: str) -> MotionLoop:
     return LFO_LOOPS[name]
 
 
-def voice_loop(source: Source, name: Name | None) -> MotionLoop:
+def voice_loop(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, name: Name | None) -> MotionLoop:
     """The loop a voice plays: an LFO by name, or what read_loop resolves."""
     if isinstance(source, (str, bytes, bytearray)) and name is None and text_of(source) in LFO_DESCRIPTIONS:
         return lfo_loop(text_of(source))
@@ -713,7 +713,7 @@ class Voice:
     _options: VoiceOptions
     _reading: Reading
 
-    def __init__(self, source: Source, *, name: Name | None = None, phase: float = 0.0, rate: float = 1.0,
+    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *, name: Name | None = None, phase: float = 0.0, rate: float = 1.0,
                  size: float | Sequence[float] = 1.0, offset: Sequence[float] = (0.0, 0.0, 0.0),
                  rotation: float = 0.0, reverse: bool = False, interpolation: Interpolation = "linear",
                  cycles_per_bar: float | None = None, beats_per_cycle: float | None = None,
@@ -782,7 +782,7 @@ class Voice:
         return f"Voice({', '.join([repr(self.name), *changed])})"
 
 
-def spread(source: Source, count: int, *, phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
+def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *, phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
     """`count` voices of one motion, voice i ahead by i * phase_span / count of
     the loop: a fixture group chasing one motion. The loop is read once."""
     if isinstance(count, bool) or not isinstance(count, int) or count < 1:

@@ -17,7 +17,7 @@ members' starts, steps and shifts.
 from __future__ import annotations
 
 from collections.abc import Iterator, Sequence
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
@@ -25,7 +25,6 @@ from kinetrope_tools._loop import FloatArray, Name
 from kinetrope_tools.voices import (
     Pip,
     Reading,
-    Source,
     Voice,
     fill_points,
     finish,
@@ -36,6 +35,9 @@ from kinetrope_tools.voices import (
     split_position,
     whole_indices,
 )
+
+if TYPE_CHECKING:
+    import kinetrope
 
 DIRECTIONS = ("forward", "backward")
 
@@ -113,8 +115,8 @@ class Group:
     __slots__ = ("_voices", "_reading", "_start", "_step", "_shift", "_once_low", "_once_high", "_stop",
                  "_whole", "_all_whole", "_any_whole", "_whole_start", "_whole_step", "_whole_shift")
 
-    def __init__(self, motion: Source, count: int, *, name: Name | None = None, phase_span: float | None = None,
-                 phase_degrees: float | None = None, direction: str = "forward", wings: int = 1,
+    def __init__(self, motion: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *,
+                 name: Name | None = None, phase_span: float | None = None, phase_degrees: float | None = None, direction: str = "forward", wings: int = 1,
                  mirror: bool = True, blocks: int = 1, grouping: int | None = None, serial: float | None = None,
                  order: Sequence[int] | None = None, **voice_options: Any) -> None:
         count = positive_int("count", count)
