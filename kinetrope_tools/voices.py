@@ -713,7 +713,8 @@ class Voice:
     _options: VoiceOptions
     _reading: Reading
 
-    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *, name: Name | None = None, phase: float = 0.0, rate: float = 1.0,
+    def __init__(self, source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, *,
+                 name: Name | None = None, phase: float = 0.0, rate: float = 1.0,
                  size: float | Sequence[float] = 1.0, offset: Sequence[float] = (0.0, 0.0, 0.0),
                  rotation: float = 0.0, reverse: bool = False, interpolation: Interpolation = "linear",
                  cycles_per_bar: float | None = None, beats_per_cycle: float | None = None,
@@ -782,7 +783,8 @@ class Voice:
         return f"Voice({', '.join([repr(self.name), *changed])})"
 
 
-def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *, phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
+def spread(source: Name | kinetrope.SampledPattern | kinetrope.PatternLibrary, count: int, *,
+           phase_span: float = 1.0, **voice_options: Any) -> list[Voice]:
     """`count` voices of one motion, voice i ahead by i * phase_span / count of
     the loop: a fixture group chasing one motion. The loop is read once."""
     if isinstance(count, bool) or not isinstance(count, int) or count < 1:

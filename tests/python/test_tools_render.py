@@ -97,7 +97,7 @@ def test_numpy_integer_dtypes(dtype):
         array.array("i", [5, -7, 9]),
         (pip for pip in (5, -7, 9)),
         map(int, "579"),
-        [True, False, Index(77), np.int64(-3)],
+        [Index(1), 0, Index(77), np.int64(-3)],
         range(100, -100, -7),
         range(HIGH - 2, HIGH + 1),
         range(LOW, LOW + 3),
