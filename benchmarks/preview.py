@@ -29,7 +29,7 @@ sys.path.insert(0, str(ROOT))  # this checkout's kinetrope_tools first
 
 from kinetrope_tools.live import FrameDriver, InternalSource, LiveClock  # noqa: E402
 from kinetrope_tools.preview import PreviewOutput  # noqa: E402
-from kinetrope_tools.preview.headless import Chromium  # noqa: E402
+from kinetrope_tools._headless import Chromium  # noqa: E402
 from kinetrope_tools.preview.scene import FrameEncoder, place  # noqa: E402
 from kinetrope_tools.rig import Fixture, Rig  # noqa: E402
 from kinetrope_tools.show.osc_output import ShowFrame  # noqa: E402

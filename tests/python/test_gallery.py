@@ -4,20 +4,17 @@ which is driven in headless Chromium over the DevTools protocol (through
 
 import base64
 import json
-import os
 import re
-import select
-import shutil
 import struct
 import subprocess
 import sys
 import tempfile
-import time
 import xml.etree.ElementTree as ElementTree
 
 import pytest
 
 import kinetrope
+from kinetrope_tools._headless import Chromium, find_chromium
 
 FLOAT32_TOLERANCE = 1e-6
 
@@ -180,113 +177,12 @@ def test_page_text_cannot_close_its_script_element(page):
 # ---- the page in headless Chromium ------------------------------------------------------
 
 
-class DevTools:
-    """Headless Chromium spoken to over --remote-debugging-pipe: JSON messages
-    ended by a NUL byte, commands on the child's fd 3, replies on its fd 4."""
-
-    def __init__(self, executable, profile):
-        self.commands_read, self.commands_write = os.pipe()
-        self.replies_read, self.replies_write = os.pipe()
-
-        def wire_pipes():
-            os.dup2(self.commands_read, 3)
-            os.dup2(self.replies_write, 4)
-
-        self.process = subprocess.Popen(
-            [executable, "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--remote-debugging-pipe",
-             f"--user-data-dir={profile}", "--no-first-run", "--no-default-browser-check", "about:blank"],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            preexec_fn=wire_pipes, pass_fds=(3, 4),
-        )
-        os.close(self.commands_read)
-        os.close(self.replies_write)
-        self.buffer = b""
-        self.events = []
-        self.next_id = 0
-
-    def close(self):
-        self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-        os.close(self.commands_write)
-        os.close(self.replies_read)
-
-    def receive(self, deadline):
-        while b"\0" not in self.buffer:
-            remaining = deadline - time.monotonic()
-            if remaining <= 0 or not select.select([self.replies_read], [], [], remaining)[0]:
-                raise TimeoutError("no reply from chromium")
-            chunk = os.read(self.replies_read, 1 << 16)
-            if not chunk:
-                raise ConnectionError("chromium closed the pipe")
-            self.buffer += chunk
-        message, self.buffer = self.buffer.split(b"\0", 1)
-        return json.loads(message)
-
-    def call(self, method, session=None, timeout=30, **params):
-        self.next_id += 1
-        message = {"id": self.next_id, "method": method, "params": params}
-        if session:
-            message["sessionId"] = session
-        os.write(self.commands_write, json.dumps(message).encode() + b"\0")
-        deadline = time.monotonic() + timeout
-        while True:
-            reply = self.receive(deadline)
-            if reply.get("id") == self.next_id:
-                if "error" in reply:
-                    raise RuntimeError(f"{method}: {reply['error']}")
-                return reply["result"]
-            self.events.append(reply)
-
-    def wait_for_event(self, method, timeout=60):
-        deadline = time.monotonic() + timeout
-        while True:
-            for index, event in enumerate(self.events):
-                if event.get("method") == method:
-                    return self.events.pop(index)
-            self.events.append(self.receive(deadline))
-
-
-class PageSession:
-    """One tab of the browser with a small evaluate helper."""
-
-    def __init__(self, browser, url):
-        self.browser = browser
-        target = browser.call("Target.createTarget", url="about:blank")["targetId"]
-        self.session = browser.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
-        self.call("Page.enable")
-        self.call("Page.navigate", url=url)
-
-    def call(self, method, **params):
-        return self.browser.call(method, session=self.session, **params)
-
-    def evaluate(self, expression):
-        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
-        if "exceptionDetails" in result:
-            raise AssertionError(f"{expression}: {result['exceptionDetails']}")
-        return result["result"].get("value")
-
-    def wait_until(self, expression, timeout=60):
-        deadline = time.monotonic() + timeout
-        while not self.evaluate(expression):
-            if time.monotonic() > deadline:
-                raise TimeoutError(expression)
-            time.sleep(0.05)
-
-
 @pytest.fixture
-def browser(tmp_path):
-    executable = shutil.which("chromium") or shutil.which("chromium-browser")
-    if executable is None:
+def browser():
+    if find_chromium() is None:
         pytest.skip("chromium is not installed (apt-get install chromium)")
-    devtools = DevTools(executable, tmp_path / "profile")
-    try:
-        yield devtools
-    finally:
-        devtools.close()
+    with Chromium() as chromium:
+        yield chromium
 
 
 def assert_dots_at(tab, names, pip):
@@ -299,7 +195,7 @@ def assert_dots_at(tab, names, pip):
 
 @pytest.mark.parametrize("motion, bpm, beats", [("helix", 150, 3), ("single_paradiddle", 96, 5)])
 def test_page_plays_selected_motions_in_sync(page, browser, motion, bpm, beats):
-    tab = PageSession(browser, page.as_uri())
+    tab = browser.open(page.as_uri())
     tab.wait_until("window.kinetropeGallery !== undefined && kinetropeGallery.ready")
 
     tab.evaluate("document.getElementById('search').focus()")
@@ -339,7 +235,7 @@ def test_page_plays_selected_motions_in_sync(page, browser, motion, bpm, beats):
 
 
 def test_page_hook_reads_any_pip_like_the_module(page, browser):
-    tab = PageSession(browser, page.as_uri())
+    tab = browser.open(page.as_uri())
     tab.wait_until("window.kinetropeGallery !== undefined && kinetropeGallery.ready")
     names = [row["name"] for row in kinetrope.catalogue()][:: max(1, len(kinetrope.catalogue()) // 40)]
     pips = [-1, 0, 63, 64, 1000, -2147483648, 2147483647]

@@ -23,7 +23,7 @@ pytest.importorskip("websockets", reason="websockets is not installed (extra 'pr
 Image = pytest.importorskip("PIL.Image", reason="Pillow is not installed (it comes with matplotlib)")
 
 from kinetrope_tools.preview import PreviewOutput  # noqa: E402
-from kinetrope_tools.preview.headless import Chromium, find_chromium  # noqa: E402
+from kinetrope_tools._headless import Chromium, find_chromium  # noqa: E402
 from kinetrope_tools.rig import Fixture, Rig  # noqa: E402
 from kinetrope_tools.show.build import build_show  # noqa: E402
 from kinetrope_tools.show.schema import read  # noqa: E402

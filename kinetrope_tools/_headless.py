@@ -1,6 +1,6 @@
 """Headless Chromium driven over the DevTools protocol, for screenshots of the
-preview page and for reading the page's own state (the benchmark and the
-tests use it). Spoken over ``--remote-debugging-pipe``: JSON messages ended
+preview page and the gallery and for reading a page's own state (the
+benchmarks and the tests use it). Spoken over ``--remote-debugging-pipe``: JSON messages ended
 by a NUL byte, commands on the child's fd 3, replies on its fd 4; no port is
 opened and no package beyond the standard library is needed.
 """
@@ -106,6 +106,15 @@ class Chromium:
                 return reply["result"]
             if len(self.events) < 1000:  # events nobody waits for are kept only so far
                 self.events.append(reply)
+
+    def wait_for_event(self, method: str, timeout: float = 60) -> dict[str, Any]:
+        """The first event named ``method``, kept or yet to come."""
+        deadline = time.monotonic() + timeout
+        while True:
+            for index, event in enumerate(self.events):
+                if event.get("method") == method:
+                    return self.events.pop(index)
+            self.events.append(self.receive(deadline))
 
     def open(self, url: str) -> Tab:
         return Tab(self, url)
