@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds kinetrope with its C++ tests and runs every test: GoogleTest through
-# ctest, the Python tests through pytest, then the C++ tests and the Python
-# binding tests once more against a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and finally fuzzes the constructors and name
+# ctest, the Python tests through pytest, the wheel in a fresh venv, then the
+# C++ tests and the Python binding tests once more against a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and finally fuzzes the constructors and name
 # lookup for about a minute (fuzz/run.sh).
 # Set KINETROPE_SKIP_SANITIZERS=1 to leave out the sanitizer build and
 # KINETROPE_SKIP_FUZZ=1 to leave out the fuzzing.
@@ -12,6 +12,14 @@ cd "$root"
 scripts/build.sh --with-tests
 .venv/bin/ctest --test-dir build/py312 --output-on-failure -j2
 .venv/bin/python -m pytest -q tests/python "$@"
+
+# The wheel a show machine is given, packed from the same build directory
+# (nothing is compiled again), installed into a fresh venv and smoke-tested.
+rm -rf build/dist
+.venv/bin/python -m pip wheel --quiet --disable-pip-version-check --no-deps --no-build-isolation \
+    -Cbuild-dir=build/py312 -Ccmake.define.KINETROPE_BUILD_TESTS=ON -Ccmake.define.KINETROPE_WERROR=ON \
+    -w build/dist .
+KINETROPE_WHEEL="$(ls build/dist/kinetrope-*.whl)" .venv/bin/python -m pytest -q tests/python/test_wheel.py
 
 if [ "${KINETROPE_SKIP_SANITIZERS:-0}" != 1 ]; then
     .venv/bin/cmake -S . -B build/sanitize -G Ninja -DCMAKE_MAKE_PROGRAM="$root/.venv/bin/ninja" \

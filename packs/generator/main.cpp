@@ -1,5 +1,7 @@
-// kinetrope_pack_generator: renders every built-in pack and writes the C++
-// tables, headers and registry that the library compiles.
+// kinetrope_pack_generator: renders every built-in pack and writes the
+// tables as binary blobs with the assembler files that link them, the
+// headers, samplers and registry that the library compiles, and the list of
+// table digests.
 //
 // Usage: kinetrope_pack_generator <output dir> <data dir> <pack>...
 // The data dir holds the packs' reviewable data files (scores, sequences).
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
             write_pack(out, pack);
         }
         write_registry(out, rendered);
+        write_table_digests(out, rendered);
     } catch (const std::exception& e) {
         std::cerr << "kinetrope_pack_generator: " << e.what() << '\n';
         return 1;

@@ -14,6 +14,7 @@
 #include "kinetrope/registry.hpp"
 #include "kinetrope/sampled_pattern.hpp"
 #include "kinetrope/sampled_recording.hpp"
+#include "python_text.hpp"
 
 namespace kinetrope::render {
 namespace {
@@ -79,10 +80,6 @@ private:
 };
 
 // ------------------------------------------------------------------- names
-
-bool is_text(py::handle object) {
-    return PyUnicode_Check(object.ptr()) || PyBytes_Check(object.ptr()) || PyByteArray_Check(object.ptr());
-}
 
 // A motion name copied out of a str (as UTF-8), bytes or bytearray: the
 // caller's buffer may change while later arguments are converted.

@@ -10,6 +10,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "python_text.hpp"
+
 namespace kinetrope::render {
 namespace {
 
@@ -175,10 +177,6 @@ py::array_t<double> array_rows(py::array array, std::size_t width) {
 }
 
 // ------------------------------------------------- sequences and iterators
-
-bool is_text(py::handle object) {
-    return PyUnicode_Check(object.ptr()) || PyBytes_Check(object.ptr()) || PyByteArray_Check(object.ptr());
-}
 
 bool is_run(py::handle object) {
     if (is_text(object) || PyDict_Check(object.ptr()) || PyAnySet_Check(object.ptr())) {
