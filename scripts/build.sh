@@ -34,8 +34,8 @@ if [ ! -f "$stamp" ] || [ requirements-dev.txt -nt "$stamp" ]; then
     touch "$stamp"
 fi
 
-# Debian packages the tests need: GoogleTest, and Chromium for the gallery
-# page test (that test skips when Chromium is absent and we are not root).
+# Debian packages the tests need: GoogleTest, and Chromium for the gallery and preview
+# page tests (they skip when Chromium is absent and we are not root).
 if [ "$with_tests" = ON ]; then
     missing=()
     [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
