@@ -36,7 +36,7 @@ import kinetrope  # noqa: E402
 from pythonosc.osc_message import OscMessage  # noqa: E402
 from pythonosc.osc_message_builder import OscMessageBuilder  # noqa: E402
 
-from kinetrope_tools._command_line import OneLineParser, plural, positive_int  # noqa: E402
+from kinetrope_tools._command_line import OneLineParser, plural, positive_int, positive_number  # noqa: E402
 from kinetrope_tools._loop import builtin_entries, builtin_names, unknown_name  # noqa: E402
 from kinetrope_tools._pips import FIRST_PIP, LAST_PIP  # noqa: E402
 from kinetrope_tools.tempo import BeatClock, seconds_per_pip  # noqa: E402
@@ -53,22 +53,9 @@ def parse_target(text: str) -> tuple[str, int]:
     return host.removeprefix("[").removesuffix("]"), int(port)
 
 
-def positive(kind: Callable[[str], float]) -> Callable[[str], float]:
-    def parse(text: str) -> float:
-        try:
-            value = kind(text)
-        except ValueError:
-            raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
-        if not (math.isfinite(value) and value > 0):
-            raise argparse.ArgumentTypeError(f"must be positive: {text!r}")
-        return value
-
-    return parse
-
-
 def tempo(text: str) -> float:
     """A bpm at which a pip lasts a usable time."""
-    bpm = positive(float)(text)
+    bpm = positive_number()(text)
     try:
         seconds_per_pip(bpm)
     except ValueError:
@@ -83,7 +70,7 @@ LONGEST_FRAME_NS = 2**62
 def frame_rate(text: str) -> float:
     """Frames a second, slow or fast, as long as a frame's time can be counted
     in nanoseconds."""
-    fps = positive(float)(text)
+    fps = positive_number()(text)
     if NANOSECONDS / fps >= LONGEST_FRAME_NS:
         raise argparse.ArgumentTypeError(f"too slow to count in nanoseconds: {text!r}")
     return fps
@@ -101,7 +88,7 @@ def parser() -> argparse.ArgumentParser:
     command.add_argument("--prefix", default="/kinetrope", help="address prefix (default /kinetrope)")
     length = command.add_mutually_exclusive_group()
     length.add_argument("--frames", type=positive_int, help="stop after this many frames")
-    length.add_argument("--seconds", type=positive(float), help="stop after this many seconds")
+    length.add_argument("--seconds", type=positive_number(), help="stop after this many seconds")
     return command
 
 

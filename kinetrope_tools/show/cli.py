@@ -12,24 +12,17 @@ from __future__ import annotations
 
 import argparse
 import contextlib
-import math
 import sys
 from collections.abc import Sequence
-from typing import Any, NoReturn, TextIO
+from typing import Any, TextIO
 
+from kinetrope_tools._command_line import OneLineParser, positive_number
 from kinetrope_tools.show.build import ShareError, Show, build_show, open_output, open_preview
 from kinetrope_tools.show.runner import clock_and_source, play
 from kinetrope_tools.show.schema import OutputSpec, ShowFileError, ShowSpec, read
 from kinetrope_tools.show.share import parse_universes, spans
 
 PROG = "python -m kinetrope_tools.show"
-
-
-class OneLineParser(argparse.ArgumentParser):
-    """Argument errors as one line (no usage block), status 2."""
-
-    def error(self, message: str) -> NoReturn:
-        self.exit(2, f"{self.prog}: error: {' '.join(message.split())}\n")
 
 
 def universes_argument(text: str) -> frozenset[int]:
@@ -39,22 +32,12 @@ def universes_argument(text: str) -> frozenset[int]:
         raise argparse.ArgumentTypeError(str(error)) from None
 
 
-def seconds_argument(text: str) -> float:
-    try:
-        value = float(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
-    if not (math.isfinite(value) and value > 0):
-        raise argparse.ArgumentTypeError(f"must be a positive number of seconds: {text!r}")
-    return value
-
-
 def parser() -> argparse.ArgumentParser:
     command = OneLineParser(prog=PROG, description=(__doc__ or "").splitlines()[0])
     command.add_argument("show", metavar="SHOW.toml", help="the show file")
     command.add_argument("--check", action="store_true", help="check the file and print the patch; send nothing")
     command.add_argument("--preview", action="store_true", help="also serve a preview page in the browser")
-    command.add_argument("--seconds", type=seconds_argument, metavar="S", help="stop after S seconds")
+    command.add_argument("--seconds", type=positive_number("seconds"), metavar="S", help="stop after S seconds")
     command.add_argument("--universes", type=universes_argument, metavar="1-8",
                          help="play only these universes of the patch (a rig split across processes)")
     return command
