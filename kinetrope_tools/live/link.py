@@ -20,7 +20,7 @@ require("aalink", "aalink", "link", "kinetrope_tools.live.LinkSource")
 import aalink  # type: ignore[import-not-found, import-untyped, unused-ignore]  # noqa: E402
 
 from kinetrope_tools.live.clock import LiveClock  # noqa: E402
-from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, Source, nearest  # noqa: E402
+from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, ListeningSource, nearest  # noqa: E402
 from kinetrope_tools.tempo import PIPS_PER_BEAT, _finite, seconds_per_pip  # noqa: E402
 
 # A reading of the session's beat is trusted only when it took less than
@@ -28,7 +28,7 @@ from kinetrope_tools.tempo import PIPS_PER_BEAT, _finite, seconds_per_pip  # noq
 READING_WITHIN = 0.0002
 
 
-class LinkSource(Source):
+class LinkSource(ListeningSource):
     """The clock follows a Link session: ``open()`` (or ``with``) joins it,
     ``close()`` leaves it. ``quantum`` is the phase the session shares, one
     bar of the clock by default; ``poll`` is how often the session is read,
@@ -59,31 +59,23 @@ class LinkSource(Source):
         # The last reading of the session: (instant, beat, tempo).
         self.reading: tuple[float, float, float] | None = None
         self._asked_bpm: float | None = None
-        self._thread: threading.Thread | None = None
-        self._leaving = threading.Event()
         self._joined = threading.Event()
         self._failure: BaseException | None = None
 
     def open(self) -> LinkSource:
         """Joins the session (returns once the peer is enabled)."""
         if self._thread is None:
-            self._leaving.clear()
-            self._thread = threading.Thread(target=self._run, name="kinetrope-link", daemon=True)
-            self._thread.start()
+            self._listen_in_thread(self._run, "kinetrope-link")
             self._joined.wait(5.0)
             if self._failure is not None:
-                self._thread.join()
-                self._thread = None
+                self._stop_listening()
                 raise self._failure
         return self
 
     def close(self) -> None:
         """Leaves the session; the clock runs on at the last tempo."""
-        if self._thread is not None:
-            self._leaving.set()
-            self._thread.join()
-            self._thread = None
-            self._joined.clear()
+        self._stop_listening()
+        self._joined.clear()
 
     def set_bpm(self, bpm: SupportsFloat) -> None:
         """Asks the whole session to play at ``bpm``."""

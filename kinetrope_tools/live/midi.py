@@ -13,7 +13,6 @@ from __future__ import annotations
 
 import math
 import select
-import threading
 import time
 from collections import deque
 from typing import Any
@@ -26,7 +25,7 @@ import mido  # type: ignore[import-untyped, unused-ignore]  # noqa: E402
 
 from kinetrope_tools.live.clock import LiveClock  # noqa: E402
 from kinetrope_tools.live.priority import realtime_priority  # noqa: E402
-from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, Source  # noqa: E402
+from kinetrope_tools.live.sources import DEFAULT_JUMP_BEYOND, ListeningSource  # noqa: E402
 from kinetrope_tools.tempo import PIPS_PER_BEAT, _finite, seconds_per_pip  # noqa: E402
 
 TICKS_PER_BEAT = 24
@@ -138,7 +137,7 @@ def _slope(points: list[tuple[int, float]]) -> float:
     return sum((n - mean_n) * (t - mean_t) for n, t in points) / spread
 
 
-class MidiClockSource(Source):
+class MidiClockSource(ListeningSource):
     """The clock follows the MIDI beat clock arriving on ``port``: a mido
     input port, the name of one, or None for the default input. A port
     given open stays open on ``close()``; one opened by name is closed.
@@ -174,8 +173,6 @@ class MidiClockSource(Source):
         self._waiting = False
         self._next = 0.0
         self._count = 0
-        self._thread: threading.Thread | None = None
-        self._leaving = threading.Event()
 
     @property
     def bpm(self) -> float | None:
@@ -188,16 +185,11 @@ class MidiClockSource(Source):
         if self._thread is None:
             if self._owns_port and not hasattr(self._port, "poll"):
                 self._port = mido.open_input(self._port)
-            self._leaving.clear()
-            self._thread = threading.Thread(target=self._listen, name="kinetrope-midi-clock", daemon=True)
-            self._thread.start()
+            self._listen_in_thread(self._listen, "kinetrope-midi-clock")
         return self
 
     def close(self) -> None:
-        if self._thread is not None:
-            self._leaving.set()
-            self._thread.join()
-            self._thread = None
+        self._stop_listening()
         if self._owns_port and hasattr(self._port, "close"):
             self._port.close()
 

@@ -12,8 +12,10 @@ from __future__ import annotations
 
 import math
 import statistics
+import threading
 from collections import deque
 from types import TracebackType
+from collections.abc import Callable
 from typing import SupportsFloat
 
 from kinetrope_tools.live.clock import LiveClock
@@ -69,6 +71,27 @@ class Source:
 
     def __repr__(self) -> str:
         return f"<{type(self).__name__} {self.name!r} offset {self.offset:+.3f} pips>"
+
+
+class ListeningSource(Source):
+    """A source that follows its master from a thread of its own, which
+    runs until ``_leaving`` is set."""
+
+    def __init__(self, clock: LiveClock) -> None:
+        super().__init__(clock)
+        self._thread: threading.Thread | None = None
+        self._leaving = threading.Event()
+
+    def _listen_in_thread(self, listen: Callable[[], None], name: str) -> None:
+        self._leaving.clear()
+        self._thread = threading.Thread(target=listen, name=name, daemon=True)
+        self._thread.start()
+
+    def _stop_listening(self) -> None:
+        if self._thread is not None:
+            self._leaving.set()
+            self._thread.join()
+            self._thread = None
 
 
 class InternalSource(Source):
