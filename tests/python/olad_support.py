@@ -49,10 +49,13 @@ def wait_for(condition, seconds, what):
 
 
 def recorded_frames(path):
-    """{universe: [slots, ...]} in arrival order from an ola_recorder show file."""
+    """{universe: [slots, ...]} in arrival order from an ola_recorder show file.
+    The recorder may be mid-line while this reads, so an unterminated last line
+    is left for the next read."""
     frames = {}
-    for line in Path(path).read_text().splitlines():
-        found = re.fullmatch(r"(\d+) ([\d,]+)", line)
+    text = Path(path).read_text()
+    for line in text[:text.rfind("\n") + 1].splitlines():
+        found = re.fullmatch(r"(\d+) (\d+(?:,\d+)*)", line)
         if found:
             frames.setdefault(int(found[1]), []).append(bytes(int(value) for value in found[2].split(",")))
     return frames
