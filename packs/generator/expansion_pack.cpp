@@ -11,6 +11,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace expansion_pack_local {
 
 PatternDef pattern(std::string name, int period, int dims, std::string description, Rule rule) {
     return {std::move(name), std::move(description), period, dims, std::move(rule)};
@@ -139,9 +140,11 @@ std::vector<Bump> three_four_five() {
     return bumps;
 }
 
+}  // namespace expansion_pack_local
 }  // namespace
 
 Pack expansion_pack() {
+    using namespace expansion_pack_local;
     Pack pack{"expansion", {}};
     auto& p = pack.patterns;
     p.push_back(pattern("lfo_twin_swell", 512, 2,

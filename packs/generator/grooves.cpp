@@ -8,6 +8,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace grooves_local {
 
 using enum FunkDrum;
 
@@ -101,12 +102,14 @@ void span_axis(std::vector<Bump>& gestures, int period, int axis, AxisRange rang
     throw std::runtime_error("groove gestures do not settle on their range ends");
 }
 
+}  // namespace grooves_local
 }  // namespace
 
-std::span<const Hit> excerpt_a() noexcept { return hits_a; }
-std::span<const Hit> excerpt_b() noexcept { return hits_b; }
+std::span<const Hit> excerpt_a() noexcept { return grooves_local::hits_a; }
+std::span<const Hit> excerpt_b() noexcept { return grooves_local::hits_b; }
 
 std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid) {
+    using namespace grooves_local;
     std::vector<Bump> bumps;
     bumps.reserve(hits.size());
     for (const Hit& hit : hits) {
@@ -116,6 +119,7 @@ std::vector<Bump> hit_gestures(std::span<const Hit> hits, bool on_grid) {
 }
 
 std::vector<Bump> spanning_ranges(std::vector<Bump> gestures, int period, AxisRange x, AxisRange y) {
+    using namespace grooves_local;
     span_axis(gestures, period, 0, x);
     span_axis(gestures, period, 1, y);
     return gestures;

@@ -14,6 +14,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace initial_pack_local {
 
 PatternDef pattern(std::string name, int period, int dims, std::string description, Rule rule) {
     return {std::move(name), std::move(description), period, dims, std::move(rule)};
@@ -190,9 +191,11 @@ PatternDef groove(const GrooveVariant& g) {
                    gestures(512, spanning_ranges(hit_gestures(g.excerpt(), g.on_grid), 512, g.x, g.y)));
 }
 
+}  // namespace initial_pack_local
 }  // namespace
 
 Pack initial_pack() {
+    using namespace initial_pack_local;
     Pack pack{"initial", {}};
     auto& p = pack.patterns;
     p.push_back(pattern("lfo_breathe", 256, 1,

@@ -17,6 +17,7 @@
 #include "packs.hpp"
 
 namespace {
+namespace main_local {
 
 using namespace kinetrope::packgen;
 
@@ -44,6 +45,7 @@ bool names_match(const std::vector<Pack>& packs, const std::vector<std::string>&
     return true;
 }
 
+}  // namespace main_local
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
+    using namespace main_local;
         const std::filesystem::path out = argv[1];
         const std::filesystem::path data_dir = argv[2];
         const std::vector<std::string> requested(argv + 3, argv + argc);

@@ -10,6 +10,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace name_table_local {
 
 struct Bucket {
     std::vector<std::size_t> members;  // registry positions
@@ -59,9 +60,11 @@ std::uint16_t place(const Bucket& bucket, const std::vector<std::uint64_t>& hash
     throw std::runtime_error("no displacement places a bucket of the name hash table");
 }
 
+}  // namespace name_table_local
 }  // namespace
 
 NameHashTable build_name_hash_table(const std::vector<std::string>& names) {
+    using namespace name_table_local;
     if (names.size() > name_hash_slots / 2) {
         throw std::runtime_error("too many registry names for the name hash table");
     }

@@ -10,6 +10,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace pattern_local {
 
 double largest_axis(Offset3 p) noexcept {
     return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
@@ -27,9 +28,11 @@ double scale_for(const PatternDef& pattern) {
     throw std::logic_error("unknown peak scaling");
 }
 
+}  // namespace pattern_local
 }  // namespace
 
 double largest_magnitude(const Rule& rule, int count, double step) {
+    using namespace pattern_local;
     double largest = 0.0;
     for (int i = 0; i < count; ++i) {
         largest = std::max(largest, largest_axis(rule(i * step)));
@@ -43,6 +46,7 @@ double largest_magnitude(const Rule& rule, int count, double step) {
 double round12(double value) { return std::strtod(decimal12(value).c_str(), nullptr); }
 
 Table render(const PatternDef& pattern) {
+    using namespace pattern_local;
     const double scale = scale_for(pattern);
     Table table;
     table.reserve(static_cast<std::size_t>(pattern.period));

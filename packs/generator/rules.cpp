@@ -40,6 +40,7 @@ int euclid_step(int m, int n, int k) noexcept { return (m * n + k - 1) / k; }
 
 
 namespace {
+namespace rules_local {
 
 double fit_factor(double lowest, double highest, AxisRange range) {
     double factor = 1e300;
@@ -55,9 +56,11 @@ double fit_factor(double lowest, double highest, AxisRange range) {
     return factor;
 }
 
+}  // namespace rules_local
 }  // namespace
 
 Rule fitted_to_ranges(Rule raw, int period, AxisRange x, AxisRange y) {
+    using namespace rules_local;
     Offset3 lowest{0.0, 0.0, 0.0};
     Offset3 highest{0.0, 0.0, 0.0};
     for (int i = 0; i < period; ++i) {

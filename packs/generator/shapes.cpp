@@ -5,8 +5,10 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace shapes_local {
 constexpr double back_overshoot = 1.70158;
-}
+}  // namespace shapes_local
+}  // namespace
 
 double smoothstep(double s) noexcept { return 3.0 * s * s - 2.0 * s * s * s; }
 
@@ -15,10 +17,12 @@ double smootherstep(double s) noexcept {
 }
 
 double back_in(double s) noexcept {
+    using namespace shapes_local;
     return s * s * ((back_overshoot + 1.0) * s - back_overshoot);
 }
 
 double back_out(double s) noexcept {
+    using namespace shapes_local;
     const double r = s - 1.0;
     return 1.0 + r * r * ((back_overshoot + 1.0) * r + back_overshoot);
 }

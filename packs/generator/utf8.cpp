@@ -4,6 +4,7 @@
 
 namespace kinetrope::packgen {
 namespace {
+namespace utf8_local {
 
 // The bytes allowed after a lead byte: how many continuation bytes follow,
 // and the range of the first of them. Narrowing the first continuation byte
@@ -68,9 +69,11 @@ std::size_t character_length(std::string_view text) noexcept {
     return rule.continuations + 1;
 }
 
+}  // namespace utf8_local
 }  // namespace
 
 bool is_valid_utf8(std::string_view text) noexcept {
+    using namespace utf8_local;
     while (!text.empty()) {
         const std::size_t length = character_length(text);
         if (length == 0) {

@@ -11,6 +11,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace waveforms_local {
 
 // Rounded asymmetric saw: a long concave rise and a rounded, quicker fall; the trough is its largest excursion.
 constexpr std::array<int, 256> round_saw_samples = {
@@ -92,12 +93,13 @@ constexpr std::array<int, 256> plateau_samples = {
     23569, 22316, 20919, 19373, 17676, 15827, 13832, 11698, 9441, 7078, 4633, 2131, -397, -2921, -5411, -7839,
 };
 
+}  // namespace waveforms_local
 }  // namespace
 
-std::span<const int> waveform_round_saw() noexcept { return round_saw_samples; }
-std::span<const int> waveform_quick_return() noexcept { return quick_return_samples; }
-std::span<const int> waveform_multi_lobe() noexcept { return multi_lobe_samples; }
-std::span<const int> waveform_plateau() noexcept { return plateau_samples; }
+std::span<const int> waveform_round_saw() noexcept { return waveforms_local::round_saw_samples; }
+std::span<const int> waveform_quick_return() noexcept { return waveforms_local::quick_return_samples; }
+std::span<const int> waveform_multi_lobe() noexcept { return waveforms_local::multi_lobe_samples; }
+std::span<const int> waveform_plateau() noexcept { return waveforms_local::plateau_samples; }
 
 std::vector<double> zero_mean_with_peak(std::span<const int> samples, double signed_peak) {
     const double mean =

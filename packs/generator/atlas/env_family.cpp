@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace env_family_local {
 
 struct Envelope {
     std::string_view word;
@@ -48,9 +49,11 @@ const std::array<Envelope, 16>& envelopes() {
     return all;
 }
 
+}  // namespace env_family_local
 }  // namespace
 
 Family env_family() {
+    using namespace env_family_local;
     Family family;
     for (const Envelope& e : envelopes()) {
         family.push_back(as_stated("env_" + std::string(e.word),

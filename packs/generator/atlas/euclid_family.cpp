@@ -7,6 +7,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace euclid_family_local {
 
 struct Spread {
     int onsets;  // k
@@ -31,9 +32,11 @@ std::vector<Bump> euclid_bumps(Spread s) {
     return bumps;
 }
 
+}  // namespace euclid_family_local
 }  // namespace
 
 Family euclid_family() {
+    using namespace euclid_family_local;
     Family family;
     for (const Spread s : spreads) {
         const int period = eighth * s.steps;

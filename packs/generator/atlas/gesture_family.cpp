@@ -15,6 +15,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace gesture_family_local {
 
 constexpr int period = 512;
 constexpr std::string_view file_name = "atlas_gestures.txt";
@@ -98,9 +99,11 @@ void check_axes(const std::filesystem::path& file, const Gesture& g, const Lanes
     }
 }
 
+}  // namespace gesture_family_local
 }  // namespace
 
 Family gesture_family(const std::filesystem::path& data_dir) {
+    using namespace gesture_family_local;
     const std::filesystem::path file = data_dir / file_name;
     const auto lanes = read_gestures(file);
     if (lanes.size() != gestures_in_order.size()) {

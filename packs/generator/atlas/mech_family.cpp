@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace mech_family_local {
 
 constexpr int period = 512;
 
@@ -180,9 +181,11 @@ Rule study_rule(const Study& s) {
     return s.centre ? centred(std::move(raw)) : raw;
 }
 
+}  // namespace mech_family_local
 }  // namespace
 
 Family mech_family() {
+    using namespace mech_family_local;
     Family family;
     for (const Study& s : studies) {
         family.push_back(peak_82("mech_" + std::string(s.word),

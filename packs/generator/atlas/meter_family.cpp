@@ -7,6 +7,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace meter_family_local {
 
 const std::vector<std::vector<int>> groupings = {
     {2, 3}, {3, 2}, {3, 2, 2}, {2, 3, 2}, {3, 4}, {4, 3}, {2, 2, 2, 3}, {2, 3, 2, 2},
@@ -40,9 +41,11 @@ int total(const std::vector<int>& groups) {
     return sum;
 }
 
+}  // namespace meter_family_local
 }  // namespace
 
 Family meter_family() {
+    using namespace meter_family_local;
     Family family;
     for (const std::vector<int>& groups : groupings) {
         const int period = eighth * total(groups);

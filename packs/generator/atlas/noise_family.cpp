@@ -21,6 +21,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace noise_family_local {
 
 constexpr int period = 1024;
 constexpr std::string_view description_template =
@@ -149,9 +150,11 @@ std::string description(std::string_view word) {
     return text.replace(text.find("drift"), 5, word);
 }
 
+}  // namespace noise_family_local
 }  // namespace
 
 Family noise_family() {
+    using namespace noise_family_local;
     Family family;
     for (const Stem& stem : stems) {
         for (const int k : stem.key_counts) {

@@ -8,6 +8,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace orbit_family_local {
 
 struct Ripple {
     int harmonic;
@@ -28,9 +29,11 @@ Offset3 rippled_ellipse(const Ripple& r, double theta) {
             0.72 * std::sin(theta) - r.depth * std::sin((h + 1.0) * theta - r.phase), 0.0};
 }
 
+}  // namespace orbit_family_local
 }  // namespace
 
 Family orbit_family() {
+    using namespace orbit_family_local;
     Family family;
     for (std::size_t k = 0; k < ripples.size(); ++k) {
         const Ripple r = ripples[k];

@@ -10,6 +10,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace polar_family_local {
 
 constexpr std::array<int, 8> rose_petals = {3, 6, 7, 8, 9, 10, 11, 12};
 constexpr std::array<int, 8> scallop_lobes = {2, 3, 4, 5, 6, 7, 8, 9};
@@ -43,9 +44,11 @@ Offset3 scallop(int k, double theta) {
     return {r * std::cos(theta), r * std::sin(theta), 0.0};
 }
 
+}  // namespace polar_family_local
 }  // namespace
 
 Family polar_family() {
+    using namespace polar_family_local;
     Family family;
     for (const int k : rose_petals) {
         family.push_back(as_stated("polar_rose_" + std::to_string(k),

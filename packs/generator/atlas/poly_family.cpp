@@ -7,6 +7,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace poly_family_local {
 
 struct Trains {
     int left;   // a
@@ -37,9 +38,11 @@ std::vector<Bump> poly_bumps(Trains t) {
     return bumps;
 }
 
+}  // namespace poly_family_local
 }  // namespace
 
 Family poly_family() {
+    using namespace poly_family_local;
     Family family;
     for (const Trains t : train_pairs) {
         family.push_back(as_stated(numbered("poly", {t.left, t.right}),

@@ -15,6 +15,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace seq_family_local {
 
 constexpr int period = 512;
 constexpr std::string_view file_name = "atlas_seq.txt";
@@ -96,9 +97,11 @@ Rule sequence(const Positions& positions, double long_to_short) {
     return key_lanes(period, std::move(x), std::move(y));
 }
 
+}  // namespace seq_family_local
 }  // namespace
 
 Family seq_family(const std::filesystem::path& data_dir) {
+    using namespace seq_family_local;
     const std::filesystem::path file = data_dir / file_name;
     const auto sequences = read_sequences(file);
     if (sequences.size() != shapes.size()) {

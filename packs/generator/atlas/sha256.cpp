@@ -5,6 +5,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace sha256_local {
 
 constexpr std::array<std::uint32_t, 64> round_constants = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -62,9 +63,11 @@ void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
     }
 }
 
+}  // namespace sha256_local
 }  // namespace
 
 Digest sha256(std::string_view message) {
+    using namespace sha256_local;
     std::array<std::uint32_t, 8> state = initial_state;
     const std::vector<std::uint8_t> bytes = padded(message);
     for (std::size_t offset = 0; offset < bytes.size(); offset += 64) {

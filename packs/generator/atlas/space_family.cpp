@@ -9,6 +9,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace space_family_local {
 
 struct Winding {
     int around;   // p
@@ -44,9 +45,11 @@ Offset3 three_lanes(Lanes l, double theta) {
     return weave_scale * raw;
 }
 
+}  // namespace space_family_local
 }  // namespace
 
 Family space_family() {
+    using namespace space_family_local;
     Family family;
     for (const Winding w : windings) {
         family.push_back(as_stated(numbered("space_torus", {w.around, w.through}),

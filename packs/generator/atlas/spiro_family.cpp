@@ -10,6 +10,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace spiro_family_local {
 
 struct Rolling {
     int fixed_radius;    // p
@@ -46,9 +47,11 @@ PatternDef spiro(const std::string& way, Trace trace, Rolling c) {
                    2, raw);
 }
 
+}  // namespace spiro_family_local
 }  // namespace
 
 Family spiro_family() {
+    using namespace spiro_family_local;
     Family family;
     for (const Rolling c : rollings) {
         family.push_back(spiro("inside", &hypotrochoid, c));

@@ -8,6 +8,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace stick_family_local {
 
 constexpr std::array<std::string_view, 16> stickings = {
     "RLRRLRLL", "RRLRLLRL", "RLLRLRRL", "RRLLRLRL", "RLRLRRLL", "RRRLLLRL", "RLLLRRRL", "RRLRRLLL",
@@ -30,9 +31,11 @@ std::vector<Bump> study_bumps(std::string_view sticking) {
     return bumps;
 }
 
+}  // namespace stick_family_local
 }  // namespace
 
 Family stick_family() {
+    using namespace stick_family_local;
     Family family;
     for (std::size_t k = 0; k < stickings.size(); ++k) {
         family.push_back(as_stated("stick_study_" + two_digits(static_cast<int>(k) + 1),

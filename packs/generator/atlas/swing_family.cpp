@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace swing_family_local {
 
 struct Swing {
     int p;
@@ -81,9 +82,11 @@ PatternDef swing(const ScoreStyle& style, Swing s) {
                      period, style.dims, gestures(period, score_bumps(style, s)));
 }
 
+}  // namespace swing_family_local
 }  // namespace
 
 Family swing_family() {
+    using namespace swing_family_local;
     Family family;
     for (const Swing s : swings) {
         for (const ScoreStyle& style : scores) {

@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace wave_family_local {
 
 using WaveShape = double (*)(double theta);
 
@@ -99,9 +100,11 @@ constexpr std::array<Wave, 16> waves = {{
     {"warped_fold", "Warped wave fold", &warped_fold},
 }};
 
+}  // namespace wave_family_local
 }  // namespace
 
 Family wave_family() {
+    using namespace wave_family_local;
     Family family;
     for (const Wave& w : waves) {
         const WaveShape shape = w.shape;

@@ -8,6 +8,7 @@
 namespace kinetrope::packgen::atlas {
 
 namespace {
+namespace weave_family_local {
 
 struct Cycles {
     int horizontal;
@@ -23,9 +24,11 @@ Offset3 weave(Cycles c, double theta) {
     return {std::sin(c.horizontal * theta + 0.37), 0.8125 * std::sin(c.vertical * theta), 0.0};
 }
 
+}  // namespace weave_family_local
 }  // namespace
 
 Family weave_family() {
+    using namespace weave_family_local;
     Family family;
     for (const Cycles c : weaves) {
         family.push_back(peak_82(numbered("weave", {c.horizontal, c.vertical}),

@@ -15,6 +15,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace beat_packs_local {
 
 constexpr AxisKept all_axes{true, true, true};
 constexpr AxisKept x_axis{true, false, false};
@@ -93,9 +94,11 @@ std::vector<Groove> grooves(const std::filesystem::path& data_dir) {
     return read_grooves(data_dir / "grooves.score");
 }
 
+}  // namespace beat_packs_local
 }  // namespace
 
 Pack club_pack(const std::filesystem::path& data_dir) {
+    using namespace beat_packs_local;
     const std::vector<Groove> all = grooves(data_dir);
     Layout layout;
     for (const Groove& groove : all) {
@@ -107,6 +110,7 @@ Pack club_pack(const std::filesystem::path& data_dir) {
 }
 
 Pack dancefloor_pack(const std::filesystem::path& data_dir) {
+    using namespace beat_packs_local;
     const std::vector<Groove> all = grooves(data_dir);
     Layout layout;
     for (const Groove& groove : all) {

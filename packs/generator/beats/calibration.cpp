@@ -12,6 +12,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace calibration_local {
 
 // The top of surge's peak band and of its depth range are one position,
 // 0.680 and 0.679 when each is given to three decimals: it is 0.6795.
@@ -385,9 +386,11 @@ void check_row(BeatPack pack, Motion motion, const MotionRow& row, std::span<con
     }
 }
 
+}  // namespace calibration_local
 }  // namespace
 
 const MotionRow& motion_row(BeatPack pack, Motion motion) {
+    using namespace calibration_local;
     const auto index = static_cast<std::size_t>(motion);
     if (pack == BeatPack::club) {
         return club_rows.at(index);
@@ -396,6 +399,7 @@ const MotionRow& motion_row(BeatPack pack, Motion motion) {
 }
 
 std::vector<Curve> calibrated_curves(BeatPack pack, Motion motion, std::span<const CalibrationInput> inputs) {
+    using namespace calibration_local;
     const MotionRow& row = motion_row(pack, motion);
     const std::vector<double> spacing = spacing_knob(motion) ? chosen_spacings(pack, motion, row, inputs)
                                                              : std::vector<double>(inputs.size(), 1.0);

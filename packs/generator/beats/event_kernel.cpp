@@ -4,13 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "shapes.hpp"
+
 namespace kinetrope::packgen {
-
-namespace {
-
-constexpr double pi = std::numbers::pi;
-
-}  // namespace
 
 double decay_of(Instrument instrument) noexcept {
     switch (instrument) {
@@ -75,6 +71,7 @@ std::vector<double> envelope(std::span<const Pulse> pulses, int period) {
 }
 
 namespace {
+namespace event_kernel_local {
 
 // Integral over [0, i] of the delayed pulse envelope, around the loop, for
 // i = 0 .. period: each pulse adds its running integral inside its reach
@@ -112,10 +109,12 @@ std::vector<double> running_integral(std::span<const Pulse> pulses, int period, 
     return total;
 }
 
+}  // namespace event_kernel_local
 }  // namespace
 
 std::vector<double> warped_phase(std::span<const Pulse> pulses, int period, int turns, double boost,
                                  double delay) {
+    using namespace event_kernel_local;
     const std::vector<double> integral = running_integral(pulses, period, delay);
     const double whole = static_cast<double>(period) + boost * integral.back();
     std::vector<double> phase(static_cast<std::size_t>(period));

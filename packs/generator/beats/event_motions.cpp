@@ -11,6 +11,7 @@
 namespace kinetrope::packgen::beat {
 
 namespace {
+namespace event_motions_local {
 
 // A later, weaker copy of every event of `events`: shifted by `delay`,
 // with its own decay, amplitude (ax, ay, az) scaled per axis by `scale`,
@@ -31,6 +32,7 @@ bool sounds(const Groove& groove, Instrument instrument) {
                        [&](const Onset& onset) { return onset.instrument == instrument; });
 }
 
+}  // namespace event_motions_local
 }  // namespace
 
 // Kicks lift the point (y); snares and claps push it down a little and
@@ -38,6 +40,7 @@ bool sounds(const Groove& groove, Instrument instrument) {
 // A groove without a backbeat takes its side accents from its percussion
 // (toms, claves, rims), or failing that from its hats, lighter.
 Curve bounce(const Groove& groove, double spacing) {
+    using namespace event_motions_local;
     const bool backbeat = sounds(groove, Instrument::snare) || sounds(groove, Instrument::clap);
     const bool percussion = sounds(groove, Instrument::percussion);
     Voices voices;
@@ -55,6 +58,7 @@ Curve bounce(const Groove& groove, double spacing) {
 // wider step, hats and percussion lift in depth, the bass sinks back in depth and lifts a little. In a
 // groove without a backbeat the percussion (toms, claves) gives the answer.
 Curve step(const Groove& groove, double spacing) {
+    using namespace event_motions_local;
     const bool backbeat = sounds(groove, Instrument::snare) || sounds(groove, Instrument::clap);
     Voices voices;
     voices[Instrument::kick] = Voice{{0.42, -0.22, 0.0}, 0, false};
@@ -71,6 +75,7 @@ Curve step(const Groove& groove, double spacing) {
 // follow-through draws the point back. Snares and claps lift and
 // pull back; hats and percussion add small alternating side detail.
 Curve surge(const Groove& groove, double spacing) {
+    using namespace event_motions_local;
     Voices kicks;
     kicks[Instrument::kick] = Voice{{0.06, -0.22, 0.6}, 1};
     const std::vector<Event> thrusts = voice_events(groove, kicks, 1.0);
@@ -91,6 +96,7 @@ Curve surge(const Groove& groove, double spacing) {
 // down in depth, leaning a little to alternate sides; every hit's echo, 24 pips later, draws back toward the
 // other side and lifts.
 Curve recoil(const Groove& groove, double spacing) {
+    using namespace event_motions_local;
     Voices voices;
     voices[Instrument::kick] = Voice{{0.1, 0.0, -0.24}, 2};
     voices[Instrument::snare] = Voice{{0.6, 0.0, 0.15}, 0, true};

@@ -6,9 +6,11 @@
 namespace kinetrope::packgen::beat {
 
 namespace {
+namespace motion_rules_local {
 
 std::size_t slot(Instrument instrument) noexcept { return static_cast<std::size_t>(instrument); }
 
+}  // namespace motion_rules_local
 }  // namespace
 
 std::vector<Event> voice_events(const Groove& groove, const Voices& voices, double stretch) {
@@ -33,6 +35,7 @@ std::vector<Event> voice_events(const Groove& groove, const Voices& voices, doub
 }
 
 std::vector<Pulse> weighted_pulses(const Groove& groove, const Weights& weights) {
+    using namespace motion_rules_local;
     std::vector<Pulse> pulses;
     for (const Onset& onset : groove.onsets) {
         const double weight = weights[slot(onset.instrument)];

@@ -5,6 +5,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace motions_local {
 
 struct MotionText {
     std::string_view name;
@@ -74,11 +75,12 @@ Curve rule_curve(Motion motion, const Groove& groove, double spacing) {
     return {};
 }
 
+}  // namespace motions_local
 }  // namespace
 
-std::string_view motion_name(Motion motion) noexcept { return text_of(motion).name; }
-std::string_view club_text(Motion motion) noexcept { return text_of(motion).club; }
-std::string_view dancefloor_text(Motion motion) noexcept { return text_of(motion).dancefloor; }
+std::string_view motion_name(Motion motion) noexcept { return motions_local::text_of(motion).name; }
+std::string_view club_text(Motion motion) noexcept { return motions_local::text_of(motion).club; }
+std::string_view dancefloor_text(Motion motion) noexcept { return motions_local::text_of(motion).dancefloor; }
 
 int motion_dimensions(Motion motion, const Groove& groove) noexcept {
     const auto index = static_cast<std::size_t>(motion);
@@ -99,6 +101,7 @@ std::optional<SpacingKnob> spacing_knob(Motion motion) noexcept {
 }
 
 Curve raw_motion(Motion motion, const Groove& groove, int dimensions, double spacing) {
+    using namespace motions_local;
     Curve curve = rule_curve(motion, groove, spacing);
     for (Offset3& p : curve) {
         if (dimensions < 3) {

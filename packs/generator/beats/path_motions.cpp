@@ -6,12 +6,12 @@
 #include <numbers>
 
 #include "motion_rules.hpp"
+#include "shapes.hpp"
 
 namespace kinetrope::packgen::beat {
 
 namespace {
-
-constexpr double pi = std::numbers::pi;
+namespace path_motions_local {
 
 // kick, snare, clap, hat, percussion, bass
 constexpr Weights drums{1.0, 0.6, 0.6, 0.2, 0.5, 0.4};
@@ -27,6 +27,7 @@ std::vector<double> pulse_envelope(const Groove& groove, const Weights& weights)
     return envelope(weighted_pulses(groove, weights), groove.period);
 }
 
+}  // namespace path_motions_local
 }  // namespace
 
 // A circuit of one turn a bar around the origin: the phase hurries just
@@ -38,6 +39,7 @@ std::vector<double> pulse_envelope(const Groove& groove, const Weights& weights)
 // the kick), so the point moves fastest just after a kick, faster than the
 // radius swells in the kick's attack.
 Curve orbit(const Groove& groove) {
+    using namespace path_motions_local;
     constexpr Weights speed{1.0, 0.6, 0.6, 0.2, 0.8, 0.5};
     constexpr Weights swell{1.0, 0.5, 0.5, 0.15, 0.8, 0.4};
     constexpr double burst = 8.0;
@@ -66,6 +68,7 @@ Curve orbit(const Groove& groove) {
 // toms and other percussion dip it to alternate sides and hats sway it,
 // so two grooves on the same kicks glide apart.
 Curve glide(const Groove& groove) {
+    using namespace path_motions_local;
     constexpr Weights phrase{0.2, 0.8, 0.8, 0.5, 0.8, 0.4};
     const std::vector<double> loop = warped_phase(weighted_pulses(groove, phrase), groove.period, 1, 1.0, 0.0);
     Voices low;
@@ -87,6 +90,7 @@ Curve glide(const Groove& groove) {
 // A wide arc swung from side to side by the kicks and snares (one swing
 // each way a bar), with hats and percussion shivering on top of it.
 Curve flutter(const Groove& groove) {
+    using namespace path_motions_local;
     constexpr Weights swing{1.0, 0.8, 0.8, 0.0, 0.0, 0.3};
     const std::vector<double> arc = warped_phase(weighted_pulses(groove, swing), groove.period, bars_of(groove), 1.5, 0.0);
     Voices shiver;
@@ -105,6 +109,7 @@ Curve flutter(const Groove& groove) {
 // bass to lead, more gently); drums lean it to alternate sides as a
 // counterweight over a slow drifting circle.
 Curve dive(const Groove& groove) {
+    using namespace path_motions_local;
     Voices plunge;
     plunge[Instrument::kick] = Voice{{0.22, -0.1, 0.25}, 0};
     plunge[Instrument::snare] = Voice{{0.25, 0.08, -0.22}, 0};
@@ -125,6 +130,7 @@ Curve dive(const Groove& groove) {
 // after the hits and wider while they ring; it rises at the ends of the
 // swing and leans forward with hats and percussion.
 Curve pendulum(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<Pulse> hits = weighted_pulses(groove, drums);
     const std::vector<double> phase = warped_phase(hits, groove.period, groove.period / 128, 1.0, 3.0);
     constexpr Weights weight{1.0, 0.8, 0.8, 0.0, 0.3, 0.5};
@@ -146,6 +152,7 @@ Curve pendulum(const Groove& groove) {
 // the crossing on two and four: both lobes swell at the kicks, and the
 // crossing rides high in depth where a snare lands on it.
 Curve figure8(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<double> phase =
         warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 0.8, 4.0);
     constexpr Weights kicks{1.0, 0.0, 0.0, 0.0, 0.0, 0.3};
@@ -165,6 +172,7 @@ Curve figure8(const Groove& groove) {
 // A square with rounded corners, one lap a bar, a corner on each beat;
 // the lap hurries after hits, and hats and percussion lift it.
 Curve box(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<double> phase = warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 1.0, 3.0);
     Voices lift;
     lift[Instrument::kick] = Voice{{0.0, 0.0, -0.05}};
@@ -183,6 +191,7 @@ Curve box(const Groove& groove) {
 // Two turns a bar riding one depth wave a bar; percussion widens the turns,
 // kicks and bass deepen the wave.
 Curve corkscrew(const Groove& groove) {
+    using namespace path_motions_local;
     constexpr Weights turn{0.6, 0.5, 0.5, 0.3, 1.0, 0.3};
     const std::vector<double> phase =
         warped_phase(weighted_pulses(groove, turn), groove.period, 2 * bars_of(groove), 0.8, 3.0);
@@ -203,6 +212,7 @@ Curve corkscrew(const Groove& groove) {
 // again toward the bar line, widest on the left where the bar starts,
 // breathing in depth; hits hurry and widen it.
 Curve spiral(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<Pulse> hits = weighted_pulses(groove, drums);
     const std::vector<double> phase = warped_phase(hits, groove.period, 2 * bars_of(groove), 0.8, 3.0);
     const std::vector<double> push = envelope(hits, groove.period);
@@ -218,6 +228,7 @@ Curve spiral(const Groove& groove) {
 // Side to side once a bar like skis through gates, depth swinging against
 // it; kicks lift, snares cut back against the current direction.
 Curve slalom(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<double> phase = warped_phase(weighted_pulses(groove, drums), groove.period, bars_of(groove), 0.6, 3.0);
     std::vector<Event> events;
     for (const Onset& onset : groove.onsets) {
@@ -250,6 +261,7 @@ Curve slalom(const Groove& groove) {
 }
 
 namespace {
+namespace path_motions_local {
 
 // Main hits (every onset but quiet hats) within two pips of each other
 // land as one hit: the loudest onset's instrument and level, and how many
@@ -278,6 +290,7 @@ std::vector<Hit> main_hits(const Groove& groove) {
     return hits;
 }
 
+}  // namespace path_motions_local
 }  // namespace
 
 // Each main hit in turn throws the point toward a target round a five-
@@ -286,6 +299,7 @@ std::vector<Hit> main_hits(const Groove& groove) {
 // which the star is visited. Every throw lasts until the next one lands,
 // so the point never settles.
 Curve ricochet(const Groove& groove) {
+    using namespace path_motions_local;
     const std::vector<Hit> hits = main_hits(groove);
     std::vector<Event> events;
     const double period = static_cast<double>(groove.period);

@@ -19,6 +19,7 @@
 namespace kinetrope::packgen {
 
 namespace {
+namespace score_local {
 
 constexpr std::int64_t pips_per_beat = 64;
 constexpr std::int64_t beats_per_bar = 4;
@@ -603,9 +604,11 @@ private:
     std::vector<Groove> grooves_;
 };
 
+}  // namespace score_local
 }  // namespace
 
 std::vector<Groove> parse_grooves(std::string_view text, const std::string& file_name) {
+    using namespace score_local;
     ScoreReader reader(file_name);
     int line_number = 0;
     while (!text.empty()) {

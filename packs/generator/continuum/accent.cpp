@@ -13,6 +13,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace accent_local {
 
 struct Walk {
     int n, k;
@@ -42,9 +43,11 @@ std::vector<Bump> walk(const Walk& w) {
     return bumps;
 }
 
+}  // namespace accent_local
 }  // namespace
 
 std::vector<PatternDef> accent_family() {
+    using namespace accent_local;
     std::vector<PatternDef> family;
     for (std::size_t m = 0; m < members.size(); ++m) {
         const Walk w = members[m];

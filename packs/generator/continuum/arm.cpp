@@ -10,6 +10,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace arm_local {
 
 struct Arm {
     double upper, fore;              // link lengths
@@ -53,9 +54,11 @@ Rule centred_tip(const Arm& m) {
     });
 }
 
+}  // namespace arm_local
 }  // namespace
 
 std::vector<PatternDef> arm_family() {
+    using namespace arm_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const Arm& m = members[k];

@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace braid_local {
 
 struct Cycles {
     int a, b;
@@ -36,9 +37,11 @@ Offset3 braid(Cycles c, double theta) {
     return {cx + across * nx / n, cy + across * ny / n, 1.3 * lift + 0.12 * std::sin((c.b + 2) * theta + 0.7)};
 }
 
+}  // namespace braid_local
 }  // namespace
 
 std::vector<PatternDef> braid_family() {
+    using namespace braid_local;
     std::vector<PatternDef> family;
     for (const Cycles c : members) {
         family.push_back(shape(numbered("braid", std::array{c.a, c.b}), 1024, 3,

@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace burst_local {
 
 using Splits = std::array<int, 3>;
 
@@ -42,9 +43,11 @@ std::vector<Bump> bursts(const Splits& s) {
     return bumps;
 }
 
+}  // namespace burst_local
 }  // namespace
 
 std::vector<PatternDef> burst_family() {
+    using namespace burst_local;
     std::vector<PatternDef> family;
     for (const Splits& s : members) {
         family.push_back(rhythm(numbered("burst", s), period, "Three unevenly subdivided directional bursts, deliberate gaps and a late settling accent.",

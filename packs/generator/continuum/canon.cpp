@@ -13,6 +13,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace canon_local {
 
 struct Motif {
     std::array<double, 5> beats;  // note positions within the first four beats
@@ -72,9 +73,11 @@ std::vector<Bump> canon(const Motif& m, double delay) {
     return lateral;
 }
 
+}  // namespace canon_local
 }  // namespace
 
 std::vector<PatternDef> canon_family() {
+    using namespace canon_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < motifs.size(); ++k) {
         for (std::size_t d = 0; d < delays.size(); ++d) {

@@ -11,6 +11,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace contour_local {
 
 struct Contour {
     double power;        // signed-power exponent of the edges
@@ -60,9 +61,11 @@ Offset3 contour(const Contour& m, double theta) {
     return {x, y, z};
 }
 
+}  // namespace contour_local
 }  // namespace
 
 std::vector<PatternDef> contour_family() {
+    using namespace contour_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const Contour m = members[k];

@@ -14,6 +14,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace dialogue_local {
 
 // Group lengths in eighths.
 const std::vector<std::vector<int>>& members() {
@@ -48,9 +49,11 @@ std::vector<Bump> dialogue(const std::vector<int>& groups, int period) {
     return bumps;
 }
 
+}  // namespace dialogue_local
 }  // namespace
 
 std::vector<PatternDef> dialogue_family() {
+    using namespace dialogue_local;
     std::vector<PatternDef> family;
     for (const std::vector<int>& groups : members()) {
         const int period = 32 * std::accumulate(groups.begin(), groups.end(), 0);

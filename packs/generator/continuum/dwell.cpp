@@ -13,6 +13,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace dwell_local {
 
 // Times in beats from the previous key; places as (x, y, z), y negative
 // for a lift.
@@ -70,9 +71,11 @@ Rule phrase(const Phrase& p) {
     return key_lanes(period, std::move(x), std::move(y), std::move(z));
 }
 
+}  // namespace dwell_local
 }  // namespace
 
 std::vector<PatternDef> dwell_family() {
+    using namespace dwell_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < members.size(); ++k) {
         family.push_back(shape("dwell_phrase_" + two_digits(static_cast<int>(k) + 1), period, 3,

@@ -14,6 +14,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace echo_local {
 
 struct Style {
     const char* word;
@@ -56,9 +57,11 @@ std::vector<Bump> echo(const Style& style, int echoes) {
     return bumps;
 }
 
+}  // namespace echo_local
 }  // namespace
 
 std::vector<PatternDef> echo_family() {
+    using namespace echo_local;
     std::vector<PatternDef> family;
     int index = 0;
     for (const int echoes : echo_counts) {

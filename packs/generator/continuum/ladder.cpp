@@ -11,6 +11,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace ladder_local {
 
 using Densities = std::array<int, 4>;
 
@@ -38,9 +39,11 @@ std::vector<Bump> ladder(const Densities& d) {
     return bumps;
 }
 
+}  // namespace ladder_local
 }  // namespace
 
 std::vector<PatternDef> ladder_family() {
+    using namespace ladder_local;
     std::vector<PatternDef> family;
     for (const Densities& d : members) {
         family.push_back(rhythm(numbered("ladder", d), period,

@@ -10,6 +10,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace members_local {
 
 double magnitude(Offset3 p) noexcept { return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}); }
 
@@ -70,10 +71,12 @@ Rule with_peak_phase(Rule raw, int period, double offset) {
     return [raw = std::move(raw), shift](double pip) { return raw(pip + shift); };
 }
 
+}  // namespace members_local
 }  // namespace
 
 PatternDef shape(std::string name, int period, int dims, std::string description, Rule raw,
                  double peak_offset) {
+    using namespace members_local;
     PatternDef def{std::move(name), std::move(description), period, dims,
                    with_peak_phase(std::move(raw), period, peak_offset)};
     def.scaling = PeakScaling::on_half_pips;

@@ -15,6 +15,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace necklace_local {
 
 constexpr int period = 512;
 constexpr double level = 0.248;
@@ -104,9 +105,11 @@ std::vector<Bump> necklace(const std::string& word) {
     return bumps;
 }
 
+}  // namespace necklace_local
 }  // namespace
 
 std::vector<PatternDef> necklace_family(const std::filesystem::path& data_dir) {
+    using namespace necklace_local;
     std::vector<PatternDef> family;
     for (const Necklace& n : read_necklaces(data_dir / "continuum_necklaces.txt")) {
         family.push_back(rhythm(n.name, period,

@@ -14,6 +14,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace packet_local {
 
 enum class Kind { alternating, cascading, crossing, depth };
 
@@ -78,9 +79,11 @@ Offset3 packets(Kind kind, int count, double pip) {
     return at;
 }
 
+}  // namespace packet_local
 }  // namespace
 
 std::vector<PatternDef> packet_family() {
+    using namespace packet_local;
     std::vector<PatternDef> family;
     for (const int count : packet_counts) {
         for (const Style& style : styles) {

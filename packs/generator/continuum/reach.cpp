@@ -15,6 +15,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace reach_local {
 
 enum class Kind { scoop, hook, lift, recoil };
 
@@ -79,9 +80,11 @@ Offset3 reach(Kind kind, int count, double pip) {
     return {x, y, z};
 }
 
+}  // namespace reach_local
 }  // namespace
 
 std::vector<PatternDef> reach_family() {
+    using namespace reach_local;
     std::vector<PatternDef> family;
     for (const int count : reach_counts) {
         for (const Style& style : styles) {

@@ -11,6 +11,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace ribbon_local {
 
 struct Cycles {
     int a, b;
@@ -38,9 +39,11 @@ Offset3 ribbon(Cycles c, Body body, double theta) {
     return {sx * (1.0 + offset), sy + offset * std::sin(theta), depth};
 }
 
+}  // namespace ribbon_local
 }  // namespace
 
 std::vector<PatternDef> ribbon_family() {
+    using namespace ribbon_local;
     std::vector<PatternDef> family;
     for (const Body& body : bodies) {
         for (const Cycles c : cycles) {

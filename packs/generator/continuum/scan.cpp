@@ -14,6 +14,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace scan_local {
 
 struct Style {
     const char* word;
@@ -113,9 +114,11 @@ Offset3 scan(const Style& style, int rows, double field, double pip) {
     return outer_return(style, rows, field, t / (return_share * period));
 }
 
+}  // namespace scan_local
 }  // namespace
 
 std::vector<PatternDef> scan_family() {
+    using namespace scan_local;
     std::vector<PatternDef> family;
     for (const int rows : row_counts) {
         for (const Style& style : styles) {

@@ -9,6 +9,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace silhouette_local {
 
 struct Harmonics {
     int p, q, r;
@@ -30,9 +31,11 @@ Offset3 silhouette(const Harmonics& h, double theta) {
     return {x, y, z};
 }
 
+}  // namespace silhouette_local
 }  // namespace
 
 std::vector<PatternDef> silhouette_family() {
+    using namespace silhouette_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const Harmonics h = members[k];

@@ -13,6 +13,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace spline_local {
 
 // A control point and the pips it takes to reach the next one.
 struct Control {
@@ -117,9 +118,11 @@ Rule closed_spline(std::vector<Control> controls) {
     };
 }
 
+}  // namespace spline_local
 }  // namespace
 
 std::vector<PatternDef> spline_family() {
+    using namespace spline_local;
     std::vector<PatternDef> family;
     for (Spline& s : members()) {
         const int dims = is_flat(s) ? 2 : 3;

@@ -12,6 +12,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace surface_local {
 
 struct Cycles {
     int a, b;
@@ -36,9 +37,11 @@ Offset3 surface(Cycles c, Band band, double theta) {
             radius * std::sin(latitude)};
 }
 
+}  // namespace surface_local
 }  // namespace
 
 std::vector<PatternDef> surface_family() {
+    using namespace surface_local;
     std::vector<PatternDef> family;
     for (const Band& band : bands) {
         for (const Cycles c : cycles) {

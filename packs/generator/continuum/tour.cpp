@@ -13,6 +13,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace tour_local {
 
 struct Tour {
     int n, k;
@@ -55,9 +56,11 @@ Rule tour(const Tour& t) {
     return key_lanes(period, std::move(x), std::move(y), std::move(z));
 }
 
+}  // namespace tour_local
 }  // namespace
 
 std::vector<PatternDef> tour_family() {
+    using namespace tour_local;
     std::vector<PatternDef> family;
     for (const Tour& t : members) {
         family.push_back(shape(numbered("tour", std::array{t.n, t.k}), period, t.depth ? 3 : 2,

@@ -14,6 +14,7 @@
 namespace kinetrope::packgen::continuum {
 
 namespace {
+namespace triplet_local {
 
 // One letter per triplet slot of four beats: 1 sounds, 0 is a gap.
 struct Gaps {
@@ -66,9 +67,11 @@ std::vector<Bump> triplets(const Gaps& g, bool answer) {
     return bumps;
 }
 
+}  // namespace triplet_local
 }  // namespace
 
 std::vector<PatternDef> triplet_family() {
+    using namespace triplet_local;
     std::vector<PatternDef> family;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const std::string stem = "triplet_" + two_digits(static_cast<int>(k) + 1) + "_";
