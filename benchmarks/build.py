@@ -49,13 +49,19 @@ def launch(log: str, command: list[str]) -> int:
 # ------------------------------------------------------------------ figures
 
 def ninja_steps(build_dir: Path) -> list[tuple[float, str]]:
-    """(seconds, output) of every step of the last build in ninja's log."""
+    """(seconds, output) of every step of the last build in ninja's log. A
+    step with several outputs (the generator writes ~30 files) has a line
+    per output with the same command hash: it is counted once, under its
+    first output."""
     log = build_dir / ".ninja_log"
-    newest: dict[str, float] = {}
+    newest: dict[str, tuple[int, int, str]] = {}
     for line in log.read_text(encoding="utf-8").splitlines()[1:]:
-        start, end, _, output, _ = line.split("\t")
-        newest[output] = (int(end) - int(start)) / 1000.0
-    return sorted(((s, o) for o, s in newest.items()), reverse=True)
+        start, end, _, output, command = line.split("\t")
+        newest[output] = (int(start), int(end), command)
+    steps: dict[tuple[int, int, str], str] = {}
+    for output, step in newest.items():
+        steps.setdefault(step, output)
+    return sorted((((end - start) / 1000.0, output) for (start, end, _), output in steps.items()), reverse=True)
 
 
 def launched_steps(log: Path) -> list[tuple[int, float, str]]:
