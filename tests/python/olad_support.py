@@ -173,6 +173,17 @@ def in_namespace(code, config, timeout=180):
 # "<time.monotonic()> <universe> <slots in hex>". Both interpreters read
 # the same monotonic clock, so the times compare with the test's own.
 SYSTEM_PYTHON = "/usr/bin/python3"
+
+def recorded_in_namespace(code, config, recording):
+    """Runs ``code`` with ``in_namespace`` and returns what the recorder kept,
+    removing olad's configuration folder afterwards whatever happened."""
+    try:
+        in_namespace(code, config)
+        return recorded_frames(recording)
+    finally:
+        shutil.rmtree(config, ignore_errors=True)
+
+
 RECEIVER = """
 import sys, time
 from ola.ClientWrapper import ClientWrapper

@@ -2,7 +2,6 @@
 contract, and a real lighting daemon (OLA's olad) receiving a shortened show
 inside a network namespace of its own."""
 
-import shutil
 import socket
 import subprocess
 import sys
@@ -10,7 +9,7 @@ import time
 from pathlib import Path
 
 import pytest
-from olad_support import (SACN_ADDRESS, in_namespace, network_up, olad_config, recorded_frames, running_olad,
+from olad_support import (SACN_ADDRESS, network_up, olad_config, recorded_frames, recorded_in_namespace, running_olad,
                           unavailable, wait_for, without_preamble)
 
 from kinetrope_tools.rig import ArtNetSender, Fixture, Rig, SacnSender
@@ -160,12 +159,8 @@ def test_olad_receives_every_frame_byte_for_byte(protocol):
         pytest.skip(reason)
     config = olad_config(protocol)
     recording = config / "show.rec"
-    try:
-        in_namespace(f"import test_rig_senders as t; t.namespace_run({str(config)!r}, {str(recording)!r}, "
-                     f"{protocol!r})", config)
-        received = recorded_frames(recording)
-    finally:
-        shutil.rmtree(config, ignore_errors=True)
+    received = recorded_in_namespace(f"import test_rig_senders as t; t.namespace_run({str(config)!r}, "
+                                     f"{str(recording)!r}, {protocol!r})", config, recording)
     rig = show_rig()
     expected = [rig.frame(position) for position in show_positions()]
     for universe in (1, 2):

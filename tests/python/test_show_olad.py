@@ -16,7 +16,8 @@ from pathlib import Path
 import numpy as np
 import pytest
 from olad_support import (in_namespace, network_up, olad_config, received_frames, receiver_unavailable,
-                          recorded_frames, running_olad, start_receiver, unavailable, wait_for, without_preamble)
+                          recorded_frames, recorded_in_namespace, running_olad, start_receiver, unavailable, wait_for,
+                          without_preamble)
 
 from kinetrope_tools.rig import ArtNetSender
 from kinetrope_tools.show import build_show, read
@@ -157,12 +158,9 @@ def test_olad_receives_the_runners_frames_byte_for_byte(tmp_path):
         shutil.copy(example / name, tmp_path / name)
     config = olad_config()
     recording, sent_path = config / "show.rec", tmp_path / "sent.json"
-    try:
-        in_namespace(f"import test_show_olad as t; t.namespace_show({str(config)!r}, {str(recording)!r}, "
-                     f"{str(tmp_path / 'show.toml')!r}, {str(sent_path)!r})", config)
-        received = recorded_frames(recording)
-    finally:
-        shutil.rmtree(config, ignore_errors=True)
+    received = recorded_in_namespace(f"import test_show_olad as t; t.namespace_show({str(config)!r}, "
+                                     f"{str(recording)!r}, {str(tmp_path / 'show.toml')!r}, {str(sent_path)!r})",
+                                     config, recording)
     sent = json.loads(sent_path.read_text())
     home = build_show(read(tmp_path / "show.toml")).home_frame()
     assert 0.5 * 44 * SECONDS <= len(sent) <= 44 * SECONDS + 1
